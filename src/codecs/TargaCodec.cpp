@@ -1,0 +1,8 @@
+#include "codecs/Codec.h"
+
+bool DecodeTarga(const QByteArray&, const TDecodeOptions&, TDecodedImage&, QString& error)
+{
+  error = QStringLiteral("This picture format can not be read yet");
+  return false;
+}
+

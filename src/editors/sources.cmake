@@ -1,0 +1,1 @@
+# Sources of src/editors (paths relative to the project root).

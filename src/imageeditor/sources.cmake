@@ -1,0 +1,1 @@
+# Sources of src/imageeditor (paths relative to the project root).

@@ -1,0 +1,3 @@
+list(APPEND JKT_CORE_SOURCES
+  src/imagelib/ImageLoader.h src/imagelib/ImageLoader.cpp
+)

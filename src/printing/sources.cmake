@@ -1,0 +1,1 @@
+# Sources of src/printing (paths relative to the project root).

@@ -1,0 +1,1 @@
+# Sources of src/project (paths relative to the project root).

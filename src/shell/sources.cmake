@@ -1,0 +1,2 @@
+list(APPEND JKT_UI_SOURCES
+)
