@@ -2,7 +2,7 @@ list(APPEND JKT_CORE_SOURCES
   src/codecs/Codec.h
   src/codecs/CodecUtil.h src/codecs/CodecUtil.cpp
   src/codecs/JpegCodec.cpp
-  src/codecs/GifCodec.cpp
+  src/codecs/GifCodec.h src/codecs/GifCodec.cpp
   src/codecs/TiffCodec.cpp
   src/codecs/MetafileCodec.cpp
   src/codecs/BmpCodec.cpp
