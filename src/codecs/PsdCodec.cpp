@@ -158,6 +158,7 @@ bool DecodePsd(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage&
   // PackBits: a byte count per row of every channel, then the rows.
   std::vector<uint32_t> counts;
   std::vector<uint8_t> planes, rowBuf, composed;
+  std::vector<uint8_t> last;  // the row of the last needed channel
   QImage img;
   try {
     if (compression == 1) {
@@ -172,6 +173,7 @@ bool DecodePsd(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage&
     planes.resize(size_t(needed - 1) * size_t(w) * size_t(h));
     rowBuf.resize(rowBytes);
     composed.resize(size_t(w) * 3);
+    last.resize(size_t(w));
   } catch (const std::bad_alloc&) {
     error = QStringLiteral("Not enough memory for a picture of %1 × %2").arg(w).arg(h);
     return false;
@@ -181,7 +183,6 @@ bool DecodePsd(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage&
 
   TProgressReporter rep(opt.Progress, needed * h);
   if (opt.Sink) opt.Sink->Begin(w, h, false);
-  std::vector<uint8_t> last(size_t(w));  // the row of the last needed channel
   bool go = true;
   for (int c = 0; c < needed && go; ++c) {
     const bool lastChannel = c == needed - 1;
