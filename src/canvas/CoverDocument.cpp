@@ -1,1 +1,690 @@
 #include "canvas/CoverDocument.h"
+
+#include "canvas/CoverRender.h"
+#include "canvas/TextRender.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <chrono>
+#include <unistd.h>
+
+namespace {
+
+QString NamePart(const QString& path)
+{
+  const qsizetype cut = std::max(path.lastIndexOf('/'), path.lastIndexOf('\\'));
+  return path.mid(cut + 1);
+}
+
+int64_t TickCountMs()
+{
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+TCoverDocument::TCoverDocument()
+    : m_outline(size_t(OutlineSize) * OutlineSize, 0)
+{
+  TLayer bg;
+  bg.Picture = NewBitmap(CoverSize, CoverSize);
+  bg.Mask = NewBitmap(CoverSize, CoverSize, 0x000000);
+  bg.Width = bg.Height = CoverSize;
+  m_layers.push_back(std::move(bg));
+  m_cover = NewBitmap(CoverSize, CoverSize);
+  for (int i = 0; i < RingSize; ++i) m_ring[size_t(i)] = (i / 3) % 2 == 0;
+}
+
+// ---------------------------------------------------------------- queries
+
+int TCoverDocument::SlotOf(int number) const
+{
+  for (size_t i = 0; i < m_layers.size(); ++i)
+    if (m_layers[i].Number == number) return int(i);
+  return -1;
+}
+
+const TLayer* TCoverDocument::LayerByNumber(int number) const
+{
+  const int slot = SlotOf(number);
+  return slot < 0 ? nullptr : &m_layers[size_t(slot)];
+}
+
+int TCoverDocument::LayerKind(int number) const
+{
+  const TLayer* l = LayerByNumber(number);
+  if (!l) return lkPicture;
+  if (!l->WorkFile.trimmed().isEmpty()) return lkPicture;
+  if (!l->Text.trimmed().isEmpty()) return lkText;
+  return lkTracks;
+}
+
+TPictureLayerInfo TCoverDocument::GetPictureLayer(int number) const
+{
+  TPictureLayerInfo info;
+  if (const TLayer* l = LayerByNumber(number)) {
+    info.Left = l->Left;
+    info.Top = l->Top;
+    info.WorkFile = l->WorkFile;
+    info.Width = l->Picture.width();
+    info.Height = l->Picture.height();
+    info.SoftV = l->SoftV;
+    info.SoftH = l->SoftH;
+    info.Picture = &l->Picture;
+    info.Mask = &l->Mask;
+  }
+  return info;
+}
+
+TTextLayerInfo TCoverDocument::GetTextLayer(int number) const
+{
+  TTextLayerInfo info;
+  if (const TLayer* l = LayerByNumber(number)) {
+    info.Left = l->Left;
+    info.Top = l->Top;
+    info.Text = l->Text;
+    info.FontName = l->FontName;
+    info.Color = l->Color;
+    info.FontStyles = l->FontStyles;
+    info.Shadow = l->Shadow;
+    info.Smooth = l->Smooth;
+    info.Width = l->Picture.width();
+    info.Height = l->Picture.height();
+    info.Picture = &l->Picture;
+    info.Mask = &l->Mask;
+  }
+  return info;
+}
+
+TTracksLayerInfo TCoverDocument::GetTracksLayer(int number) const
+{
+  TTracksLayerInfo info;
+  if (const TLayer* l = LayerByNumber(number)) {
+    info.Left = l->Left;
+    info.Top = l->Top;
+    info.Tracks = &l->Tracks;
+    info.FontName = l->FontName;
+    info.Color = l->Color;
+    info.FontStyles = l->FontStyles;
+    info.Shadow = l->Shadow;
+    info.Smooth = l->Smooth;
+    info.LineSpace = l->LineSpace;
+    info.Width = l->Picture.width();
+    info.Height = l->Picture.height();
+    info.Alignment = l->Alignment;
+    info.Picture = &l->Picture;
+    info.Mask = &l->Mask;
+  }
+  return info;
+}
+
+// ---------------------------------------------------------------- adding
+
+TLayer& TCoverDocument::AppendLayer()
+{
+  const int s = int(m_layers.size());
+  m_layers.emplace_back();
+  TLayer& l = m_layers.back();
+  l.Number = s;
+  l.Prev = m_topSlot;
+  l.Next = s;
+  m_layers[size_t(m_topSlot)].Next = s;
+  m_topSlot = s;
+  return l;
+}
+
+void TCoverDocument::LayerAdded(const QString& kind, const QString& caption)
+{
+  Redraw();
+  SetMarksTimer(true);
+  m_modified = true;
+  if (OnLayerAdded) OnLayerAdded(kind, caption);
+}
+
+QString TCoverDocument::WorkFolder() const
+{
+  if (!m_workFolder.isEmpty()) return m_workFolder;
+  return QDir::tempPath() + QStringLiteral("/jacketeer-%1/JKTTemp").arg(getuid());
+}
+
+QString TCoverDocument::NewWorkFileName()
+{
+  const QString folder = WorkFolder();
+  QDir().mkpath(folder);
+  int64_t tick = std::max(TickCountMs(), m_lastWorkTick + 1);
+  QString path;
+  for (;; ++tick) {
+    path = folder + '/' + QString::number(tick) + QStringLiteral(".bmp");
+    if (!QFileInfo::exists(path)) break;
+  }
+  m_lastWorkTick = tick;
+  return path;
+}
+
+void TCoverDocument::RenderPictureLayer(TLayer& layer, const QString& source, int workW, int workH, int screenW,
+                                        int screenH, bool makeWorkCopy)
+{
+  if (makeWorkCopy) {
+    QImage work;
+    if (!LoadPicture(source, workW, workH, work, nullptr, true))
+      work = NewBitmap(std::max(workW, 1), std::max(workH, 1));  // an unreadable picture gives a blank layer
+    layer.WorkFile = NewWorkFileName();
+    work.save(layer.WorkFile, "BMP");
+  }
+  QImage picture, mask;
+  if (!LoadPicture(layer.WorkFile, screenW, screenH, picture, &mask, true)) {
+    picture = NewBitmap(std::max(screenW, 1), std::max(screenH, 1));
+    mask = NewBitmap(picture.width(), picture.height(), 0x000000);
+  }
+  layer.Picture = picture;
+  layer.Mask = mask;
+  layer.Width = picture.width();
+  layer.Height = picture.height();
+}
+
+void TCoverDocument::AddPictureLayer(int left, int top, const QString& fileName, int softV, int softH,
+                                     int sourceWidth, int sourceHeight)
+{
+  TLayer& l = AppendLayer();
+  l.Left = left;
+  l.Top = top;
+  l.FileName = fileName;
+  l.SoftV = uint8_t(std::clamp(softV, 0, 100));
+  l.SoftH = uint8_t(std::clamp(softH, 0, 100));
+  l.ActualWidth = sourceWidth;
+  l.ActualHeight = sourceHeight;
+  RenderPictureLayer(l, fileName, std::min(940, sourceWidth), std::min(940, sourceHeight),
+                     std::min(470, sourceWidth / 3), std::min(470, sourceHeight / 3), true);
+  l.BoundWidth = l.Width;
+  l.BoundHeight = l.Height;
+  SoftenMaskEdges(l.Mask, l.SoftH, l.SoftV);
+  LayerAdded(QStringLiteral("Image"), NamePart(fileName));
+}
+
+void TCoverDocument::LoadPictureLayer(int left, int top, const QString& fileName, int softV, int softH,
+                                      int actualWidth, int actualHeight, int boundWidth, int boundHeight)
+{
+  TLayer& l = AppendLayer();
+  l.Left = left;
+  l.Top = top;
+  l.FileName = fileName;
+  l.SoftV = uint8_t(std::clamp(softV, 0, 100));
+  l.SoftH = uint8_t(std::clamp(softH, 0, 100));
+  l.ActualWidth = actualWidth;
+  l.ActualHeight = actualHeight;
+  RenderPictureLayer(l, fileName, std::min(940, actualWidth), std::min(940, actualHeight), boundWidth,
+                     boundHeight, true);
+  l.BoundWidth = boundWidth;
+  l.BoundHeight = boundHeight;
+  SoftenMaskEdges(l.Mask, l.SoftH, l.SoftV);
+  LayerAdded(QStringLiteral("Image"), NamePart(fileName));
+}
+
+void TCoverDocument::AddTextLayer(int left, int top, const QString& text, const QString& fontName, TColor color,
+                                  uint8_t fontStyles, bool shadow, bool smooth, int boundWidth, int boundHeight)
+{
+  TLayer& l = AppendLayer();
+  l.Left = left;
+  l.Top = top;
+  l.Text = text;
+  l.FontName = fontName;
+  l.Color = color;
+  l.FontStyles = fontStyles;
+  l.Shadow = shadow;
+  l.Smooth = smooth;
+  l.BoundWidth = boundWidth;
+  l.BoundHeight = boundHeight;
+  RenderTextBitmap(text, fontName, color, fontStyles, shadow, smooth, std::min(470, boundWidth),
+                   std::min(470, boundHeight), l.Picture, l.Mask);
+  l.Width = l.Picture.width();
+  l.Height = l.Picture.height();
+  LayerAdded(QStringLiteral("Text"), text);
+}
+
+void TCoverDocument::AddTracksLayer(int left, int top, const QStringList& tracks, const QString& fontName,
+                                    TColor color, uint8_t fontStyles, bool shadow, bool smooth, int lineSpace,
+                                    int boundWidth, int boundHeight, uint8_t alignment)
+{
+  TLayer& l = AppendLayer();
+  l.Left = left;
+  l.Top = top;
+  l.Tracks = tracks;
+  l.FontName = fontName;
+  l.Color = color;
+  l.FontStyles = fontStyles;
+  l.Shadow = shadow;
+  l.Smooth = smooth;
+  l.LineSpace = lineSpace;
+  l.BoundWidth = boundWidth;
+  l.BoundHeight = boundHeight;
+  l.Alignment = alignment;
+  RenderTracksBitmap(tracks, fontName, color, fontStyles, shadow, smooth, lineSpace, std::min(470, boundWidth),
+                     std::min(470, boundHeight), alignment, l.Picture, l.Mask);
+  l.Width = l.Picture.width();
+  l.Height = l.Picture.height();
+  const QString first = tracks.isEmpty() ? QString() : TrackLineForDisplay(tracks.first());
+  LayerAdded(QStringLiteral("Tracks"), first + QStringLiteral("..."));
+}
+
+// ---------------------------------------------------------------- changing
+
+void TCoverDocument::UpdatePictureLayer(int number, int left, int top, const QString& workFile, int softV,
+                                        int softH, int width, int height)
+{
+  const int slot = SlotOf(number);
+  if (slot < 0 || number > LayerCount() - 1) return;
+  TLayer& l = m_layers[size_t(slot)];
+  Q_UNUSED(workFile);  // the layer keeps its own work copy
+  // Re-fit from the work copy: first into the print-sized box, then that
+  // result again into the screen box, both keeping the aspect ratio.
+  QImage work;
+  if (!LoadPicture(l.WorkFile, std::min(940, width), std::min(940, height), work, nullptr, false))
+    work = NewBitmap(std::max(std::min(940, width), 1), std::max(std::min(940, height), 1));
+  QImage picture = FitPicture(work, work.width(), work.height(), std::min(470, width), std::min(470, height), false);
+  l.Picture = picture;
+  l.Mask = NewBitmap(picture.width(), picture.height(), 0x000000);
+  l.Left = left;
+  l.Top = top;
+  l.Width = picture.width();
+  l.Height = picture.height();
+  l.SoftV = uint8_t(std::clamp(softV, 0, 100));
+  l.SoftH = uint8_t(std::clamp(softH, 0, 100));
+  l.BoundWidth = width;
+  l.BoundHeight = height;
+  SoftenMaskEdges(l.Mask, l.SoftH, l.SoftV);
+  BuildOutline(slot);
+  Redraw();
+  m_modified = true;
+}
+
+void TCoverDocument::SetLayerBitmaps(int number, int left, int top, int softV, int softH, const QImage& newPicture,
+                                     const QImage& newMask)
+{
+  const int slot = SlotOf(number);
+  if (slot < 0 || number > LayerCount() - 1) return;
+  TLayer& l = m_layers[size_t(slot)];
+  l.Picture = newPicture.convertToFormat(QImage::Format_BGR888);
+  l.Mask = newMask.convertToFormat(QImage::Format_BGR888);
+  l.Left = left;
+  l.Top = top;
+  l.Width = l.Picture.width();
+  l.Height = l.Picture.height();
+  l.SoftV = uint8_t(std::clamp(softV, 0, 100));
+  l.SoftH = uint8_t(std::clamp(softH, 0, 100));
+  Redraw();
+  m_modified = true;
+}
+
+void TCoverDocument::UpdateTextLayer(int number, int left, int top, const QString& text, const QString& fontName,
+                                     TColor color, uint8_t fontStyles, bool shadow, bool smooth, int boundWidth,
+                                     int boundHeight)
+{
+  const int slot = SlotOf(number);
+  if (slot < 0 || number > LayerCount() - 1) return;
+  TLayer& l = m_layers[size_t(slot)];
+  RenderTextBitmap(text, fontName, color, fontStyles, shadow, smooth, std::min(470, boundWidth),
+                   std::min(470, boundHeight), l.Picture, l.Mask);
+  l.Left = left;
+  l.Top = top;
+  l.Text = text;
+  l.FontName = fontName;
+  l.Color = color;
+  l.FontStyles = fontStyles;
+  l.Shadow = shadow;
+  l.Smooth = smooth;
+  l.BoundWidth = boundWidth;
+  l.BoundHeight = boundHeight;
+  l.Width = l.Picture.width();
+  l.Height = l.Picture.height();
+  BuildOutline(slot);
+  Redraw();
+  m_modified = true;
+}
+
+void TCoverDocument::UpdateTracksLayer(int number, int left, int top, const QStringList& tracks,
+                                       const QString& fontName, TColor color, uint8_t fontStyles, bool shadow,
+                                       bool smooth, int lineSpace, int boundWidth, int boundHeight,
+                                       uint8_t alignment)
+{
+  const int slot = SlotOf(number);
+  if (slot < 0 || number > LayerCount() - 1) return;
+  TLayer& l = m_layers[size_t(slot)];
+  l.Tracks = tracks;
+  RenderTracksBitmap(l.Tracks, fontName, color, fontStyles, shadow, smooth, lineSpace, std::min(470, boundWidth),
+                     std::min(470, boundHeight), alignment, l.Picture, l.Mask);
+  l.Left = left;
+  l.Top = top;
+  l.FontName = fontName;
+  l.Color = color;
+  l.FontStyles = fontStyles;
+  l.Shadow = shadow;
+  l.Smooth = smooth;
+  l.LineSpace = lineSpace;
+  l.BoundWidth = boundWidth;
+  l.BoundHeight = boundHeight;
+  l.Alignment = alignment;
+  l.Width = l.Picture.width();
+  l.Height = l.Picture.height();
+  BuildOutline(slot);
+  Redraw();
+  m_modified = true;
+}
+
+void TCoverDocument::SetBackground(const QString& fileName, uint8_t imageMode, TColor startColor, int32_t endColor,
+                                   bool vertical, bool showImage)
+{
+  m_background = TBackgroundInfo{fileName, imageMode, startColor, endColor, vertical, showImage};
+  QImage b = NewBitmap(CoverSize, CoverSize);
+  const QImage m = NewBitmap(CoverSize, CoverSize, 0x000000);
+  auto colourFill = [&] {
+    if (endColor == -1) FillBitmap(b, startColor);
+    else GradientFill(b, startColor, TColor(endColor), QPoint(0, 0),
+                      vertical ? QPoint(0, CoverSize - 1) : QPoint(CoverSize - 1, 0));
+  };
+  if (!showImage) {
+    colourFill();
+  } else {
+    if (imageMode == imCenter) colourFill();
+    QImage pic;
+    if (LoadPicture(fileName, CoverSize, CoverSize, pic, nullptr, false) && !pic.isNull()) {
+      if (imageMode == imCenter) {
+        DrawBitmap(b, pic, (CoverSize - pic.width()) / 2, (CoverSize - pic.height()) / 2);
+      } else if (imageMode == imStretch) {
+        b = StretchBitmap(pic, CoverSize, CoverSize);
+      } else {
+        for (int y = 0; y < CoverSize; y += pic.height())
+          for (int x = 0; x < CoverSize; x += pic.width()) DrawBitmap(b, pic, x, y);
+      }
+    }
+  }
+  SetLayerBitmaps(0, 0, 0, 0, 0, b, m);
+  m_modified = true;
+}
+
+void TCoverDocument::MoveLayerTo(int number, int left, int top)
+{
+  const int slot = SlotOf(number);
+  if (slot < 0) return;
+  m_layers[size_t(slot)].Left = left;
+  m_layers[size_t(slot)].Top = top;
+}
+
+// ---------------------------------------------------------------- stack
+
+void TCoverDocument::RecomputeTopSlot()
+{
+  m_topSlot = 0;
+  for (size_t i = 0; i < m_layers.size(); ++i)
+    if (m_layers[i].Number > m_layers[size_t(m_topSlot)].Number) m_topSlot = int(i);
+}
+
+void TCoverDocument::DeleteLayer(int number)
+{
+  if (number <= 0 || number > LayerCount() - 1) return;
+  SetMarksTimer(false);
+  const int i = SlotOf(number);
+  if (i < 0) return;
+  if (number == m_selectedNumber) {
+    m_selectedNumber = -1;
+    m_selectedSlot = -1;
+  }
+  const int below = m_layers[size_t(i)].Prev, above = m_layers[size_t(i)].Next;
+  m_layers[size_t(below)].Next = above;
+  if (i != m_topSlot) m_layers[size_t(above)].Prev = below;  // the top layer's Next points nowhere
+  const int h = int(m_layers.size()) - 1;
+  if (i != h) {
+    m_layers[size_t(i)] = m_layers[size_t(h)];
+    for (TLayer& l : m_layers) {
+      if (l.Prev == h) l.Prev = i;
+      if (l.Next == h) l.Next = i;
+    }
+    if (m_selectedSlot == h) m_selectedSlot = i;  // the selection follows its layer to the new slot
+  }
+  m_layers.pop_back();
+  const int last = int(m_layers.size()) - 1;
+  for (TLayer& l : m_layers) {
+    if (l.Number > number) --l.Number;
+    if (l.Prev > last) --l.Prev;
+    if (l.Next > last) --l.Next;
+  }
+  if (m_selectedNumber > number) --m_selectedNumber;  // a selected layer above keeps its selection
+  RecomputeTopSlot();
+  m_modified = true;
+}
+
+void TCoverDocument::MoveLayerUp(int& number)
+{
+  if (number < 1 || number >= LayerCount() - 1) return;
+  const int i = SlotOf(number);
+  const int a = m_layers[size_t(i)].Next;
+  const int b = m_layers[size_t(i)].Prev;
+  const bool aWasTop = a == m_topSlot;
+  const int aNext = m_layers[size_t(a)].Next;
+  TLayer& li = m_layers[size_t(i)];
+  TLayer& la = m_layers[size_t(a)];
+  li.Prev = a;
+  li.Next = aWasTop ? i : aNext;
+  li.Number += 1;
+  if (!aWasTop) m_layers[size_t(aNext)].Prev = i;
+  la.Prev = b;
+  la.Next = i;
+  la.Number -= 1;
+  m_layers[size_t(b)].Next = a;
+  RecomputeTopSlot();
+  const int oldSelected = m_selectedNumber;
+  number += 1;
+  if (number == oldSelected + 1 && m_selectedSlot == i) SelectLayer(number);
+  else if (m_selectedSlot == a) SelectLayer(la.Number);  // the displaced layer keeps its selection
+}
+
+void TCoverDocument::MoveLayerDown(int& number)
+{
+  if (number < 2 || number > LayerCount() - 1) return;
+  const int i = SlotOf(number);
+  const int b = m_layers[size_t(i)].Prev;    // the layer directly below
+  const int bb = m_layers[size_t(b)].Prev;   // and the one below that
+  const bool iWasTop = i == m_topSlot;
+  const int iNext = m_layers[size_t(i)].Next;
+  TLayer& li = m_layers[size_t(i)];
+  TLayer& lb = m_layers[size_t(b)];
+  li.Prev = bb;
+  li.Next = b;
+  li.Number -= 1;
+  lb.Prev = i;
+  lb.Next = iWasTop ? b : iNext;
+  lb.Number += 1;
+  if (!iWasTop) m_layers[size_t(iNext)].Prev = b;
+  m_layers[size_t(bb)].Next = i;
+  RecomputeTopSlot();
+  const int oldSelected = m_selectedNumber;
+  number -= 1;
+  if (number == oldSelected - 1 && m_selectedSlot == i) SelectLayer(number);
+  else if (m_selectedSlot == b) SelectLayer(lb.Number);
+}
+
+void TCoverDocument::SelectLayer(int number)
+{
+  if (number < 0) {
+    SetMarksTimer(false);
+    Repaint();
+    m_selectedSlot = -1;
+    m_selectedNumber = number;
+    if (OnSelectLayer) OnSelectLayer(number);
+    return;
+  }
+  if (number > LayerCount() - 1) return;
+  m_selectedNumber = number;
+  m_selectedSlot = SlotOf(number);
+  BuildOutline(m_selectedSlot);
+  SetMarksTimer(true);
+  Repaint();
+  if (OnSelectLayer) OnSelectLayer(number);
+}
+
+void TCoverDocument::EditSelected(bool allowBackground)
+{
+  if (m_selectedSlot >= 0 && m_selectedNumber > 0) {
+    const int n = m_selectedNumber;
+    switch (LayerKind(n)) {
+      case lkPicture:
+        if (OnEditPicture) OnEditPicture(n, GetPictureLayer(n));
+        break;
+      case lkText:
+        if (OnEditText) OnEditText(n, GetTextLayer(n));
+        break;
+      default:
+        if (OnEditTracks) OnEditTracks(n, GetTracksLayer(n));
+        break;
+    }
+  } else if (allowBackground) {
+    EditBackground();
+  }
+}
+
+void TCoverDocument::EditBackground()
+{
+  if (OnEditBackground) OnEditBackground(m_background);
+}
+
+void TCoverDocument::NewCover()
+{
+  m_layers.resize(1);
+  m_layers[0].Prev = m_layers[0].Next = 0;
+  m_topSlot = 0;
+  SetBackground(QString(), imCenter, 0xFFFFFF, -1, true, false);
+  m_selectedNumber = -1;
+  m_selectedSlot = -1;
+  SetMarksTimer(false);
+  Redraw();
+  m_modified = false;
+}
+
+// ---------------------------------------------------------------- rendering
+
+void TCoverDocument::Compose()
+{
+  m_cover = m_layers[0].Picture.copy();
+  if (m_cover.size() != QSize(CoverSize, CoverSize)) {
+    QImage c = NewBitmap(CoverSize, CoverSize);
+    DrawBitmap(c, m_cover, 0, 0);
+    m_cover = c;
+  }
+  int slot = 0;
+  for (int k = 1; k < LayerCount(); ++k) {
+    slot = m_layers[size_t(slot)].Next;
+    const TLayer& l = m_layers[size_t(slot)];
+    BlendBitmap(m_cover, l.Picture, &l.Mask, l.Left, l.Top, 0, false);
+  }
+}
+
+void TCoverDocument::Redraw()
+{
+  Compose();
+  Repaint();
+}
+
+void TCoverDocument::Repaint() const
+{
+  if (OnRepaint) OnRepaint();
+}
+
+void TCoverDocument::RenderPrintImage(QImage& result) const
+{
+  result = StretchBitmap(m_layers[0].Picture, PrintSize, PrintSize);
+  int slot = 0;
+  for (int k = 1; k < LayerCount(); ++k) {
+    slot = m_layers[size_t(slot)].Next;
+    const TLayer& l = m_layers[size_t(slot)];
+    const int w = 2 * l.Width, h = 2 * l.Height;
+    if (w <= 0 || h <= 0) continue;
+    QImage p, m;
+    switch (LayerKind(l.Number)) {
+      case lkPicture:
+        // Re-read from the source for full quality; a vanished source prints nothing.
+        if (!LoadPicture(l.FileName, w, h, p, &m, false)) continue;
+        SoftenMaskEdges(m, l.SoftH, l.SoftV);
+        break;
+      case lkText:
+        RenderTextBitmap(l.Text, l.FontName, l.Color, l.FontStyles, l.Shadow, l.Smooth, w, h, p, m);
+        break;
+      default:
+        if (l.Tracks.isEmpty()) continue;
+        RenderTracksBitmap(l.Tracks, l.FontName, l.Color, l.FontStyles, l.Shadow, l.Smooth, l.LineSpace, w, h,
+                           l.Alignment, p, m);
+        break;
+    }
+    BlendBitmap(result, p, &m, 2 * l.Left, 2 * l.Top, 0, false);
+  }
+}
+
+// ---------------------------------------------------------------- selection marks
+
+void TCoverDocument::BuildOutline(int slot)
+{
+  if (slot < 0 || slot >= LayerCount()) return;
+  const TLayer& l = m_layers[size_t(slot)];
+  const QImage& mask = l.Mask;
+  const int w = mask.width(), h = mask.height();
+  m_markRect = TRect{l.Left - 7, l.Top - 7, l.Left + w + 7, l.Top + h + 7};
+  std::fill(m_outline.begin(), m_outline.end(), uint8_t(0));
+  auto set = [this](int c, int r, uint8_t v) {
+    // A mask larger than the grid (only from a damaged file) is clipped to it.
+    if (c >= 0 && r >= 0 && c < OutlineSize && r < OutlineSize) m_outline[size_t(c) * OutlineSize + size_t(r)] = v;
+  };
+  const int maxX = std::min(w, OutlineSize - 7), maxY = std::min(h, OutlineSize - 7);
+  auto blue = [&](int x, int y) { return mask.constScanLine(y)[3 * x]; };
+  for (int y = 0; y < maxY; ++y) {
+    for (int x = 0; x < maxX; ++x) {
+      if (blue(x, y) != 0) continue;
+      bool edge = x == 0 || y == 0 || x == w - 1 || y == h - 1;
+      for (int dy = -1; dy <= 1 && !edge; ++dy)
+        for (int dx = -1; dx <= 1 && !edge; ++dx)
+          if ((dx || dy) && blue(x + dx, y + dy) == 255) edge = true;
+      set(x + 7, y + 7, edge ? 127 : 255);
+    }
+  }
+  // Corner handles: 8 × 8 squares from the enlarged rectangle's corners.
+  for (int c0 : {0, w + 6})
+    for (int r0 : {0, h + 6})
+      for (int k = 0; k < 8; ++k) {
+        set(c0 + k, r0, 127);
+        set(c0 + k, r0 + 7, 127);
+        set(c0, r0 + k, 127);
+        set(c0 + 7, r0 + k, 127);
+      }
+}
+
+void TCoverDocument::AdvanceRing()
+{
+  std::rotate(m_ring.rbegin(), m_ring.rbegin() + 1, m_ring.rend());
+}
+
+void TCoverDocument::PaintMarks(QImage& area) const
+{
+  if (area.format() != QImage::Format_BGR888) return;
+  const int x0 = std::max(m_markRect.Left, 0), y0 = std::max(m_markRect.Top, 0);
+  const int x1 = std::min({m_markRect.Right, area.width() - 1, m_markRect.Left + OutlineSize - 1});
+  const int y1 = std::min({m_markRect.Bottom, area.height() - 1, m_markRect.Top + OutlineSize - 1});
+  for (int y = y0; y <= y1; ++y) {
+    uint8_t* row = area.scanLine(y);
+    const int r = y - m_markRect.Top;
+    for (int x = x0; x <= x1; ++x) {
+      const int c = x - m_markRect.Left;
+      if (m_outline[size_t(c) * OutlineSize + size_t(r)] != 127) continue;
+      int idx = (x + y) % RingSize;
+      if (idx < 0) idx += RingSize;
+      const uint8_t v = m_ring[size_t(idx)] ? 255 : 0;
+      row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = v;
+    }
+  }
+}
+
+void TCoverDocument::SetMarksTimer(bool on)
+{
+  if (m_marksOn == on) return;
+  m_marksOn = on;
+  if (OnMarksTimer) OnMarksTimer(on);
+}

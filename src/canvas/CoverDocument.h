@@ -1,1 +1,140 @@
 #pragma once
+// The cover document: the background layer and the stack of layers above it,
+// the background settings, the composed cover and the selection marks. The
+// canvas widget owns one and forwards to it; everything here runs without
+// widgets so it can be tested and used headless (for example for printing to
+// a file).
+
+#include "canvas/Layer.h"
+
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class TCoverDocument {
+public:
+  static constexpr int CoverSize = 470;
+  static constexpr int PrintSize = 940;
+  static constexpr int OutlineSize = 941;
+  static constexpr int RingSize = 1881;
+
+  TCoverDocument();
+
+  // Events (optional; an unset handler is not called).
+  std::function<void(int number)> OnSelectLayer;
+  std::function<void(const QString& kind, const QString& caption)> OnLayerAdded;
+  std::function<void(int number, const TPictureLayerInfo&)> OnEditPicture;
+  std::function<void(int number, const TTextLayerInfo&)> OnEditText;
+  std::function<void(int number, const TTracksLayerInfo&)> OnEditTracks;
+  std::function<void(const TBackgroundInfo&)> OnEditBackground;
+  // For the widget: the editing area needs repainting; the mark timer is to run or stop.
+  std::function<void()> OnRepaint;
+  std::function<void(bool on)> OnMarksTimer;
+
+  // Queries.
+  int LayerCount() const { return int(m_layers.size()); }
+  int LayerKind(int number) const;
+  TPictureLayerInfo GetPictureLayer(int number) const;
+  TTextLayerInfo GetTextLayer(int number) const;
+  TTracksLayerInfo GetTracksLayer(int number) const;
+  // The layer with that Number, or nullptr.
+  const TLayer* LayerByNumber(int number) const;
+  int SlotOf(int number) const;  // -1 when there is none
+
+  const std::vector<TLayer>& Layers() const { return m_layers; }
+  int TopSlot() const { return m_topSlot; }
+  int SelectedNumber() const { return m_selectedNumber; }
+  int SelectedSlot() const { return m_selectedSlot; }
+  bool Modified() const { return m_modified; }
+  void SetModified(bool modified) { m_modified = modified; }
+  const TBackgroundInfo& Background() const { return m_background; }
+  const QImage& Cover() const { return m_cover; }
+  bool MarksTimerOn() const { return m_marksOn; }
+
+  // Creating layers: each appends on top, redraws, starts the marks, sets
+  // Modified and raises OnLayerAdded.
+  void AddPictureLayer(int left, int top, const QString& fileName, int softV, int softH, int sourceWidth,
+                       int sourceHeight);
+  void LoadPictureLayer(int left, int top, const QString& fileName, int softV, int softH, int actualWidth,
+                        int actualHeight, int boundWidth, int boundHeight);
+  void AddTextLayer(int left, int top, const QString& text, const QString& fontName, TColor color,
+                    uint8_t fontStyles, bool shadow, bool smooth, int boundWidth, int boundHeight);
+  void AddTracksLayer(int left, int top, const QStringList& tracks, const QString& fontName, TColor color,
+                      uint8_t fontStyles, bool shadow, bool smooth, int lineSpace, int boundWidth,
+                      int boundHeight, uint8_t alignment);
+
+  // Changing layers: a Number above LayerCount − 1 is ignored.
+  void UpdatePictureLayer(int number, int left, int top, const QString& workFile, int softV, int softH,
+                          int width, int height);
+  void SetLayerBitmaps(int number, int left, int top, int softV, int softH, const QImage& newPicture,
+                       const QImage& newMask);
+  void UpdateTextLayer(int number, int left, int top, const QString& text, const QString& fontName,
+                       TColor color, uint8_t fontStyles, bool shadow, bool smooth, int boundWidth,
+                       int boundHeight);
+  void UpdateTracksLayer(int number, int left, int top, const QStringList& tracks, const QString& fontName,
+                         TColor color, uint8_t fontStyles, bool shadow, bool smooth, int lineSpace,
+                         int boundWidth, int boundHeight, uint8_t alignment);
+  void SetBackground(const QString& fileName, uint8_t imageMode, TColor startColor, int32_t endColor,
+                     bool vertical, bool showImage);
+  // Moves a layer without re-rendering it (end of a body drag).
+  void MoveLayerTo(int number, int left, int top);
+
+  // Stack operations.
+  void DeleteLayer(int number);
+  void MoveLayerUp(int& number);
+  void MoveLayerDown(int& number);
+  void SelectLayer(int number);
+  void EditSelected(bool allowBackground);
+  void EditBackground();
+  void NewCover();
+
+  // Rendering.
+  void Compose();
+  void Redraw();  // Compose, then ask the widget to repaint
+  void RenderPrintImage(QImage& result) const;
+
+  // Selection marks.
+  const std::vector<uint8_t>& OutlineMask() const { return m_outline; }
+  const TRect& MarkRect() const { return m_markRect; }
+  bool RingFlag(int index) const { return m_ring[size_t(index)]; }
+  void BuildOutline(int slot);
+  void AdvanceRing();
+  // Paints the marks onto `area` (a copy of the cover as shown), never into Cover.
+  void PaintMarks(QImage& area) const;
+  // Marks timer control used while a drag is in progress.
+  void SetMarksTimer(bool on);
+
+  // Where work copies of pictures are written.
+  void SetWorkFolder(const QString& folder) { m_workFolder = folder; }
+  QString WorkFolder() const;
+  // A fresh work-copy path: the millisecond tick count plus ".bmp", never
+  // one that exists or was handed out before.
+  QString NewWorkFileName();
+
+private:
+  TLayer& AppendLayer();
+  void LayerAdded(const QString& kind, const QString& caption);
+  void RenderPictureLayer(TLayer& layer, const QString& source, int workW, int workH, int screenW,
+                          int screenH, bool makeWorkCopy);
+  void RecomputeTopSlot();
+  void Repaint() const;
+
+  std::vector<TLayer> m_layers;
+  int m_topSlot = 0;
+  int m_selectedNumber = -1;
+  int m_selectedSlot = -1;
+  bool m_modified = false;
+  bool m_marksOn = false;
+  TBackgroundInfo m_background;
+  QImage m_cover;
+  std::vector<uint8_t> m_outline;
+  TRect m_markRect;
+  std::array<bool, RingSize> m_ring{};
+  QString m_workFolder;
+  int64_t m_lastWorkTick = -1;
+};

@@ -34,6 +34,8 @@ struct TRect {
 
 // A new white-or-filled 24-bit bitmap.
 QImage NewBitmap(int width, int height, TColor fill = 0xFFFFFF);
+// Copies src onto dest with its top-left corner at (x, y), clipped to dest.
+void DrawBitmap(QImage& dest, const QImage& src, int x, int y);
 // Fills a 24-bit bitmap with one colour.
 void FillBitmap(QImage& bmp, TColor color);
 // Round half to even, as the routines here use it.
