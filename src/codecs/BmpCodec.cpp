@@ -375,6 +375,19 @@ private:
   QImage& m_img;
 };
 
+// False when the uncompressed pixel rows can not fit into `size` bytes.
+bool RawDataFits(const TDibInfo& info, size_t size, QString& error)
+{
+  if (info.Compression == kBiRle4 || info.Compression == kBiRle8) return true;
+  const int64_t stride = ((info.Width * info.BitCount + 31) / 32) * 4;
+  const int64_t lastRow = (info.Width * info.BitCount + 7) / 8;
+  if (int64_t(size) < stride * (info.Height - 1) + lastRow) {
+    error = QStringLiteral("The bitmap file is truncated");
+    return false;
+  }
+  return true;
+}
+
 bool CheckBitCount(const TDibInfo& info, QString& error)
 {
   switch (info.BitCount) {
@@ -414,6 +427,7 @@ bool DecodeDib(TByteReader& r, size_t pixelOffset, const TDecodeOptions& opt, TD
     if (pixelOffset >= r.Size()) { error = QStringLiteral("The bitmap file is truncated"); return false; }
     at = pixelOffset;
   }
+  if (!RawDataFits(info, r.Size() - at, error)) return false;
   QImage img = NewBitmap24(int(info.Width), int(info.Height), error);
   if (img.isNull()) return false;
   TDibPixels pixels(info, pal, img);
@@ -440,6 +454,7 @@ bool DecodeIconBitmap(const uint8_t* data, size_t size, TDecodedImage& out, QStr
   if (!CheckImageSize(info.Width, info.Height, error)) return false;
   std::vector<TBgr> pal;
   if (!ReadPalette(r, info, pal, 0, error)) return false;
+  if (!RawDataFits(info, size - r.Pos(), error)) return false;
   QImage img = NewBitmap24(int(info.Width), int(info.Height), error);
   if (img.isNull()) return false;
   const int64_t w = info.Width;

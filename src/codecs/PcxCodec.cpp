@@ -115,10 +115,14 @@ bool DecodePcx(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage&
     }
   }
 
+  // The smallest stored size of the rows (a run holds at most 63 bytes).
+  const size_t lineBytes = size_t(bytesPerLine) * size_t(planes);
+  const size_t total = lineBytes * size_t(height);
+  const size_t minBytes = encoding == 1 ? (total + 62) / 63 * 2 : total;
+  if (size_t(data.size()) - 128 < minBytes) { error = QStringLiteral("The PCX file is truncated"); return false; }
   QImage img = NewBitmap24(width, height, error);
   if (img.isNull()) return false;
   r.Seek(128);
-  const size_t lineBytes = size_t(bytesPerLine) * size_t(planes);
   std::vector<uint8_t> line(lineBytes);
   std::vector<uint8_t> row(size_t(width) * 3);
   TPcxStream stream(r, encoding == 1);

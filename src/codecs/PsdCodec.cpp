@@ -165,7 +165,12 @@ bool DecodePsd(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage&
       const size_t entry = large ? 4 : 2;
       if (rowsTotal > r.Remaining() / entry) { error = QStringLiteral("The Photoshop file is truncated"); return false; }
       counts.resize(rowsTotal);
-      for (size_t i = 0; i < rowsTotal; ++i) counts[i] = large ? r.U32BE() : r.U16BE();
+      uint64_t sum = 0;
+      for (size_t i = 0; i < rowsTotal; ++i) {
+        counts[i] = large ? r.U32BE() : r.U16BE();
+        if (i < size_t(needed) * size_t(h)) sum += counts[i];
+      }
+      if (sum > r.Remaining()) { error = QStringLiteral("The Photoshop file is truncated"); return false; }
     } else if (rowsTotal > 0 && r.Remaining() / rowBytes < size_t(needed) * size_t(h)) {
       error = QStringLiteral("The Photoshop file is truncated");
       return false;

@@ -148,10 +148,14 @@ bool DecodeTarga(const QByteArray& data, const TDecodeOptions& opt, TDecodedImag
     }
   }
 
+  const int bytesPerPixel = (h.Depth + 7) / 8;
+  // The smallest stored size of the pixels (runs of 128 when compressed).
+  const size_t pixels = size_t(h.Width) * size_t(h.Height);
+  const size_t minBytes = h.Rle() ? (pixels + 127) / 128 * size_t(1 + bytesPerPixel) : pixels * size_t(bytesPerPixel);
+  if (r.Remaining() < minBytes) { error = QStringLiteral("The Targa file is truncated"); return false; }
   QImage img = NewBitmap24(h.Width, h.Height, error);
   if (img.isNull()) return false;
 
-  const int bytesPerPixel = (h.Depth + 7) / 8;
   const bool bottomUp = !h.TopDown();
   std::vector<uint8_t> raw(size_t(h.Width) * size_t(bytesPerPixel));
   std::vector<uint8_t> row(size_t(h.Width) * 3);
