@@ -1,0 +1,1 @@
+jkt_add_test(NAME test_own_readers_b SOURCES OwnReadersBTest.cpp OwnReadersBFiles.cpp OwnReadersBFiles.h)
