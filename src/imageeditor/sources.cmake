@@ -1,1 +1,10 @@
 # Sources of src/imageeditor (paths relative to the project root).
+list(APPEND JKT_CORE_SOURCES
+  src/imageeditor/effects/Effects.h
+  src/imageeditor/effects/EffectSupport.h
+  src/imageeditor/effects/SharedRandom.cpp
+  src/imageeditor/effects/ToneEffects.cpp
+  src/imageeditor/effects/NeighbourEffects.cpp
+  src/imageeditor/effects/RankFilter.cpp
+  src/imageeditor/effects/TileEffects.cpp
+)

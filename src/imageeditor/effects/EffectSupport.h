@@ -1,0 +1,37 @@
+#pragma once
+// Small helpers shared by the effect routines.
+
+#include "imageeditor/effects/Effects.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace effects_detail {
+
+// unit × 100 div last, or 100 when there is only one unit (last = 0).
+inline int Percent(int64_t unit, int64_t last)
+{
+  return last > 0 ? int(unit * 100 / last) : 100;
+}
+
+// Reports a percentage; true to go on (always true without a callback).
+inline bool Report(const TEffectProgress& progress, int percent)
+{
+  return !progress || progress(percent);
+}
+
+// Makes sure the picture is a 24-bit bitmap; false for an empty picture.
+inline bool Prepare(QImage& picture)
+{
+  if (picture.isNull() || picture.width() <= 0 || picture.height() <= 0) return false;
+  if (picture.format() != QImage::Format_BGR888)
+    picture = picture.convertToFormat(QImage::Format_BGR888);
+  return !picture.isNull();
+}
+
+inline uint8_t Clamp255(int64_t v)
+{
+  return uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v));
+}
+
+}  // namespace effects_detail

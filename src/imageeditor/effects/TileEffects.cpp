@@ -1,0 +1,249 @@
+// Effects that move or regroup pixels: mosaic, raised grid, splash, fisheye
+// and twist (the last two through bilinear sampling with wrap-around).
+
+#include "imageeditor/effects/EffectSupport.h"
+
+#include <array>
+#include <cmath>
+#include <vector>
+
+using namespace effects_detail;
+
+namespace {
+
+constexpr float kHalfPi = 1.5707964f;
+constexpr float kPi = 3.1415927f;
+
+inline uint32_t NextRandom(uint32_t& seed, uint32_t n)
+{
+  seed = seed * 134775813u + 1u;
+  return uint32_t((uint64_t(seed) * n) >> 32);
+}
+
+// Integer part (toward zero) of a sample coordinate, its two weights and the
+// wrapped positions of the two neighbours along one axis.
+struct TAxisSample {
+  int first, second;
+  float w0, w1;
+};
+
+TAxisSample SampleAxis(float s, int size)
+{
+  if (!std::isfinite(s)) s = 0.0f;  // no position to speak of: the first pixel
+  // The truncation is done in double so that any float stays exact, however
+  // far outside the picture it lies.
+  const double t = std::trunc(double(s));
+  TAxisSample a;
+  if (s >= 0.0f) {
+    const float f = s - float(t);
+    a.w0 = 1.0f - f;
+    a.w1 = f;
+  } else {
+    const float f = float(t) - s;
+    a.w0 = f;
+    a.w1 = 1.0f - f;
+  }
+  double i = t;
+  if (i < 0)
+    i = (size - 1) - std::fmod(-i, double(size));
+  else if (i > size - 1)
+    i = std::fmod(i, double(size));
+  a.first = int(i);
+  a.second = a.first + 1 < size ? a.first + 1 : 0;
+  return a;
+}
+
+}  // namespace
+
+bool Mosaic(QImage& picture, int blockWidth, int blockHeight, const TEffectProgress& progress)
+{
+  if (!Prepare(picture)) return true;
+  const int w = picture.width(), h = picture.height();
+  // Blocks wider or higher than the picture cover it in one block anyway.
+  const int bw = std::clamp(blockWidth, 1, w), bh = std::clamp(blockHeight, 1, h);
+  const int columns = w / bw + (w % bw != 0), rows = h / bh + (h % bh != 0);
+  for (int i = 0; i < columns; ++i) {
+    const int x0 = i * bw, x1 = std::min(x0 + bw, w);
+    for (int j = 0; j < rows; ++j) {
+      const int y0 = j * bh, y1 = std::min(y0 + bh, h);
+      int64_t sum[3] = {0, 0, 0};
+      for (int y = y0; y < y1; ++y) {
+        const uint8_t* p = picture.constScanLine(y) + 3 * x0;
+        uint32_t b = 0, g = 0, r = 0;  // one row: at most 2^31 / 255 pixels
+        for (int x = x0; x < x1; ++x, p += 3) {
+          b += p[0];
+          g += p[1];
+          r += p[2];
+        }
+        sum[0] += b;
+        sum[1] += g;
+        sum[2] += r;
+      }
+      const int64_t count = int64_t(x1 - x0) * (y1 - y0);
+      const uint8_t colour[3] = {uint8_t(sum[0] / count), uint8_t(sum[1] / count),
+                                 uint8_t(sum[2] / count)};
+      for (int y = y0; y < y1; ++y) {
+        uint8_t* p = picture.scanLine(y) + 3 * x0;
+        for (int x = x0; x < x1; ++x, p += 3) {
+          p[0] = colour[0];
+          p[1] = colour[1];
+          p[2] = colour[2];
+        }
+      }
+    }
+    if (!Report(progress, Percent(i, columns - 1))) return false;
+  }
+  return true;
+}
+
+bool Grid3D(QImage& picture, int blockWidth, int blockHeight, int light, int dark,
+            const TEffectProgress& progress)
+{
+  if (!Prepare(picture)) return true;
+  const int width = picture.width(), height = picture.height();
+  // A tile wider than the picture behaves as one exactly as wide: its right
+  // edge column is never reached either way.
+  const int w = std::clamp(blockWidth, 1, width), h = std::clamp(blockHeight, 1, height);
+  light = std::clamp(light, 0, 255);
+  dark = std::clamp(dark, 0, 255);
+  std::array<uint8_t, 256> up{}, down{};
+  for (int v = 0; v < 256; ++v) {
+    up[v] = uint8_t(std::min(v + light, 255));
+    down[v] = uint8_t(std::max(v - dark, 0));
+  }
+  auto apply = [](uint8_t* p, const std::array<uint8_t, 256>& t) {
+    p[0] = t[p[0]];
+    p[1] = t[p[1]];
+    p[2] = t[p[2]];
+  };
+
+  const int cellW = w + 3, cellH = h + 3;
+  for (int y = 0; y < height; ++y) {
+    const int py = y % cellH;
+    uint8_t* row = picture.scanLine(y);
+    if (py <= h) {
+      for (int cell = 0; cell < width; cell += cellW) {
+        // Column 0 of the tile lightened, column w darkened (rows 0 … h).
+        apply(row + 3 * cell, up);
+        if (cell + w < width) apply(row + 3 * (cell + w), down);
+        // The top row lightened, row h darkened (columns 0 … w − 1).
+        if (py == 0 || py == h) {
+          const auto& t = py == 0 ? up : down;
+          const int end = std::min(cell + w, width);
+          for (int x = cell; x < end; ++x) apply(row + 3 * x, t);
+        }
+      }
+    }
+    if (!Report(progress, Percent(y, height - 1))) return false;
+  }
+  return true;
+}
+
+bool Splash(QImage& picture, int level, const TEffectProgress& progress)
+{
+  if (!Prepare(picture)) return true;
+  RandomizeFromClock();
+  const int w = picture.width(), h = picture.height();
+  const uint32_t range = uint32_t(uint64_t(int64_t(level) * 2));
+  const QImage source = picture.copy();
+  uint32_t seed = RandomSeed();
+  for (int y = 0; y < h; ++y) {
+    uint8_t* out = picture.scanLine(y);
+    for (int x = 0; x < w; ++x) {
+      const int64_t r1 = NextRandom(seed, range);
+      const int64_t r2 = NextRandom(seed, range);
+      const int64_t sx = std::clamp<int64_t>(x + int64_t(level) - r1, 0, w - 1);
+      const int64_t sy = std::clamp<int64_t>(y + int64_t(level) - r2, 0, h - 1);
+      const uint8_t* p = source.constScanLine(int(sy)) + 3 * sx;
+      out[3 * x] = p[0];
+      out[3 * x + 1] = p[1];
+      out[3 * x + 2] = p[2];
+    }
+    SetRandomSeed(seed);
+    if (!Report(progress, Percent(y, h - 1))) return false;
+  }
+  return true;
+}
+
+void BilinearSample(const QImage& source, float sx, float sy, uint8_t out[3])
+{
+  const TAxisSample ax = SampleAxis(sx, source.width());
+  const TAxisSample ay = SampleAxis(sy, source.height());
+  const uint8_t* r0 = source.constScanLine(ay.first);
+  const uint8_t* r1 = source.constScanLine(ay.second);
+  const uint8_t* p[4] = {r0 + 3 * ax.first, r0 + 3 * ax.second, r1 + 3 * ax.first,
+                         r1 + 3 * ax.second};
+  const float k[4] = {ax.w0 * ay.w0, ax.w1 * ay.w0, ax.w0 * ay.w1, ax.w1 * ay.w1};
+  for (int c = 0; c < 3; ++c) {
+    float sum = 0.0f;
+    for (int i = 0; i < 4; ++i) sum += float(p[i][c]) * k[i];
+    out[c] = uint8_t(std::clamp(std::nearbyint(sum), 0.0f, 255.0f));
+  }
+}
+
+bool Fisheye(const QImage& source, QImage& destination, long double scale,
+             const TEffectProgress& progress)
+{
+  if (source.isNull()) return true;
+  if (source.format() != QImage::Format_BGR888)
+    return Fisheye(source.convertToFormat(QImage::Format_BGR888), destination, scale, progress);
+  if (!Prepare(destination) || destination.size() != source.size()) return true;
+  const int w = destination.width(), h = destination.height();
+  const float cx = float(source.width()) / 2.0f, cy = float(source.height()) / 2.0f;
+  const float R = float(scale * w);
+  const float halfR = R / 2.0f;
+  for (int y = 0; y < h; ++y) {
+    uint8_t* out = destination.scanLine(y);
+    const float dy = float(y) - cy;
+    for (int x = 0; x < w; ++x) {
+      const float dx = float(x) - cx;
+      const float r = std::sqrt(dx * dx + dy * dy);
+      float sx = cx, sy = cy;
+      if (r != 0.0f) {
+        // At r = R this divides by zero; the sampler takes the resulting
+        // infinite or undefined coordinates as 0.
+        const float k = (1.0f / (1.0f - r / R) - 1.0f) * halfR;
+        sx = cx + dx * k / r;
+        sy = cy + dy * k / r;
+      }
+      BilinearSample(source, sx, sy, out + 3 * x);
+    }
+    if (!Report(progress, Percent(y, h - 1))) return false;
+  }
+  return true;
+}
+
+float AngleOf(float dx, float dy)
+{
+  if (dx == 0.0f) return dy > 0.0f ? kHalfPi : -kHalfPi;
+  const float a = std::atan(dy / dx);
+  return dx < 0.0f ? a + kPi : a;
+}
+
+bool Twist(const QImage& source, QImage& destination, int level, const TEffectProgress& progress)
+{
+  if (source.isNull()) return true;
+  if (source.format() != QImage::Format_BGR888)
+    return Twist(source.convertToFormat(QImage::Format_BGR888), destination, level, progress);
+  if (!Prepare(destination) || destination.size() != source.size()) return true;
+  const int w = destination.width(), h = destination.height();
+  const float cx = float(w - 1) / 2.0f, cy = float(h - 1) / 2.0f;
+  const float K = float(level);
+  for (int y = 0; y < h; ++y) {
+    uint8_t* out = destination.scanLine(y);
+    const float dy = float(y) - cy;
+    for (int x = 0; x < w; ++x) {
+      const float dx = float(x) - cx;
+      const float r = std::sqrt(dx * dx + dy * dy);
+      float u = 0.0f, v = 0.0f;
+      if (r != 0.0f) {
+        const float theta = AngleOf(dx, dy) - r / K + kHalfPi;
+        u = r * std::cos(theta);
+        v = r * std::sin(theta);
+      }
+      BilinearSample(source, u + cx, v + cy, out + 3 * x);
+    }
+    if (!Report(progress, Percent(y, h - 1))) return false;
+  }
+  return true;
+}
