@@ -8,3 +8,6 @@ list(APPEND JKT_CORE_SOURCES
   src/imageeditor/effects/RankFilter.cpp
   src/imageeditor/effects/TileEffects.cpp
 )
+list(APPEND JKT_CORE_SOURCES
+  src/imageeditor/MakeProcess.h src/imageeditor/MakeProcess.cpp
+)
