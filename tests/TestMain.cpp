@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #ifdef JKT_TEST_WIDGETS
@@ -26,7 +27,9 @@ int main(int argc, char** argv)
   auto root = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/jkt-test-XXXXXX");
   if (!root->isValid()) return 2;
   const QString base = root->path();
-  for (const char* sub : {"tmp", "config", "data"}) QDir(base).mkpath(sub);
+  for (const char* sub : {"tmp", "config", "data", "runtime"}) QDir(base).mkpath(sub);
+  QFile::setPermissions(base + "/runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  setenv("XDG_RUNTIME_DIR", QString(base + "/runtime").toLocal8Bit().constData(), 1);
   setenv("TMPDIR", QString(base + "/tmp").toLocal8Bit().constData(), 1);
   setenv("XDG_CONFIG_HOME", QString(base + "/config").toLocal8Bit().constData(), 1);
   setenv("XDG_DATA_HOME", QString(base + "/data").toLocal8Bit().constData(), 1);

@@ -257,34 +257,44 @@ void GradientFill(QImage& bmp, TColor startColor, TColor endColor, QPoint startP
   }
 }
 
+namespace {
+template <int Level>
+void SmoothRow(const uint8_t* up, const uint8_t* mid, const uint8_t* down, uint8_t* out, size_t n)
+{
+  for (size_t i = 3; i + 3 < n; ++i) {
+    const int sum = up[i - 3] + up[i] + up[i + 3] + mid[i - 3] + mid[i + 3] + down[i - 3] + down[i] + down[i + 3];
+    if constexpr (Level == 1) out[i] = Clamp255((24 * mid[i] + sum) >> 5);
+    else if constexpr (Level == 2) out[i] = Clamp255((8 * mid[i] + sum) >> 4);
+    else out[i] = Clamp255(sum >> 3);
+  }
+}
+}  // namespace
+
 void Smooth3x3(QImage& bmp, int level, const TProgressFunc& progress)
 {
   level = std::clamp(level, 1, 3);
-  Filter3x3(bmp, progress, [level](const uint8_t* up, const uint8_t* mid, const uint8_t* down, uint8_t* out,
-                                   size_t n) {
-    for (size_t i = 3; i + 3 < n; ++i) {
-      const int sum = up[i - 3] + up[i] + up[i + 3] + mid[i - 3] + mid[i + 3] + down[i - 3] + down[i] + down[i + 3];
-      int v;
-      if (level == 1) v = (24 * mid[i] + sum) >> 5;
-      else if (level == 2) v = (8 * mid[i] + sum) >> 4;
-      else v = sum >> 3;
-      out[i] = Clamp255(v);
-    }
-  });
+  if (level == 1) Filter3x3(bmp, progress, SmoothRow<1>);
+  else if (level == 2) Filter3x3(bmp, progress, SmoothRow<2>);
+  else Filter3x3(bmp, progress, SmoothRow<3>);
 }
+
+namespace {
+template <int Centre, int Div>
+void SharpenRow(const uint8_t* up, const uint8_t* mid, const uint8_t* down, uint8_t* out, size_t n)
+{
+  for (size_t i = 3; i + 3 < n; ++i) {
+    const int v = (Centre * mid[i] - mid[i - 3] - mid[i + 3] - up[i] - down[i]) / Div;
+    out[i] = Clamp255(v);
+  }
+}
+}  // namespace
 
 void Sharpen3x3(QImage& bmp, int level, const TProgressFunc& progress)
 {
   level = std::clamp(level, 1, 3);
-  Filter3x3(bmp, progress, [level](const uint8_t* up, const uint8_t* mid, const uint8_t* down, uint8_t* out,
-                                   size_t n) {
-    const int centre = level == 1 ? 8 : (level == 2 ? 6 : 5);
-    const int div = level == 1 ? 4 : (level == 2 ? 2 : 1);
-    for (size_t i = 3; i + 3 < n; ++i) {
-      const int v = (centre * mid[i] - mid[i - 3] - mid[i + 3] - up[i] - down[i]) / div;
-      out[i] = Clamp255(v);
-    }
-  });
+  if (level == 1) Filter3x3(bmp, progress, SharpenRow<8, 4>);
+  else if (level == 2) Filter3x3(bmp, progress, SharpenRow<6, 2>);
+  else Filter3x3(bmp, progress, SharpenRow<5, 1>);
 }
 
 void DiagonalBlur(QImage& bmp, int d)
