@@ -4,6 +4,7 @@ list(APPEND JKT_CORE_SOURCES
   src/canvas/CoverDocument.h src/canvas/CoverDocument.cpp
   src/canvas/CoverRender.h src/canvas/CoverRender.cpp
   src/canvas/TextRender.h src/canvas/TextRender.cpp
+  src/canvas/Interaction.h src/canvas/Interaction.cpp
 )
 list(APPEND JKT_UI_SOURCES
   src/canvas/LabelShower.h src/canvas/LabelShower.cpp
