@@ -86,7 +86,7 @@ bool ReadDibHeader(TByteReader& r, TDibInfo& info, QString& error)
     info.Height = int16_t(r.U16LE());
     r.U16LE();  // planes
     info.BitCount = r.U16LE();
-  } else if (hs >= 16 && hs <= 124) {
+  } else if ((hs >= 16 && hs <= 64 && hs % 4 == 0) || hs == 108 || hs == 124) {
     info.Width = int32_t(r.U32LE());
     const int32_t h = int32_t(r.U32LE());
     r.U16LE();  // planes
