@@ -1,0 +1,90 @@
+#include "project/ExportPng.h"
+
+#include "canvas/CoverDocument.h"
+#include "project/ProjectFile.h"
+#include "project/WorkFolder.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QImageWriter>
+#include <QSaveFile>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+void PrintError(const QString& text) { std::fprintf(stderr, "jacketeer: %s\n", text.toLocal8Bit().constData()); }
+
+}  // namespace
+
+bool IsExportPngCommand(int argc, char** argv)
+{
+  return argc >= 2 && argv[1] && std::strcmp(argv[1], "--export-png") == 0;
+}
+
+bool ExportProjectToPng(const QString& projectFile, const QString& pngFile, QString& error)
+{
+  const QString temp = TemporaryFolderPath();
+  if (!EnsurePrivateFolder(temp, error)) return false;
+  QTemporaryDir work(temp + QStringLiteral("/export-XXXXXX"));
+  if (!work.isValid()) {
+    error = QStringLiteral("Can not create a work folder in \"%1\": %2").arg(temp, work.errorString());
+    return false;
+  }
+  work.setAutoRemove(false);
+  const QString folder = work.path();
+
+  bool ok = false;
+  {
+    TCoverDocument document;
+    document.SetWorkFolder(folder);
+    document.NewCover();
+    if (LoadProject(document, projectFile, error)) {
+      QImage cover;
+      document.RenderPrintImage(cover);
+      QSaveFile out(pngFile);
+      if (!out.open(QIODevice::WriteOnly)) {
+        error = QStringLiteral("Can not write \"%1\": %2").arg(pngFile, out.errorString());
+      } else {
+        QImageWriter writer(&out, "png");
+        if (!writer.write(cover)) {
+          error = QStringLiteral("Can not write \"%1\": %2").arg(pngFile, writer.errorString());
+        } else if (!out.commit()) {
+          error = QStringLiteral("Can not write \"%1\": %2").arg(pngFile, out.errorString());
+        } else {
+          ok = true;
+        }
+      }
+    }
+  }
+  RemoveFolderTree(folder);
+  return ok;
+}
+
+int ExportPng(int argc, char** argv)
+{
+  if (!IsExportPngCommand(argc, argv) || argc != 4) {
+    PrintError(QStringLiteral("usage: jacketeer --export-png PROJECT.jkp OUT.png"));
+    return 2;
+  }
+  std::unique_ptr<QGuiApplication> app;
+  if (!QGuiApplication::instance()) {
+    // Nothing is shown: the offscreen platform works with or without a display.
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    static int appArgc = 1;
+    static char* appArgv[] = {argv[0], nullptr};
+    app = std::make_unique<QGuiApplication>(appArgc, appArgv);
+  }
+  const QString project = QString::fromLocal8Bit(argv[2]);
+  const QString png = QString::fromLocal8Bit(argv[3]);
+  QString error;
+  if (!ExportProjectToPng(project, png, error)) {
+    PrintError(error);
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,586 @@
+#include "project/ProjectFile.h"
+
+#include "canvas/CoverDocument.h"
+#include "project/IniFile.h"
+#include "project/WorkFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// Limits beyond which a value can only come from a damaged file.
+constexpr int kMaxLayers = 1000;
+constexpr int32_t kMaxPosition = 1000000;
+constexpr int32_t kMaxPictureBox = 4096;
+constexpr qint64 kCopyChunk = 1 << 20;
+
+const QString kCommon = QStringLiteral("Common");
+
+QString SectionName(int number) { return QStringLiteral("Layer") + QString::number(number); }
+
+QString NotAProject(const QString& why)
+{
+  return QStringLiteral("This file is not a valid Jacketeer project (%1).").arg(why);
+}
+
+void PutInt64(QByteArray& out, int64_t v)
+{
+  const uint64_t u = uint64_t(v);
+  for (int i = 0; i < 8; ++i) out.append(char((u >> (8 * i)) & 0xFF));
+}
+
+int64_t GetInt64(const char* p)
+{
+  uint64_t u = 0;
+  for (int i = 7; i >= 0; --i) u = (u << 8) | uint8_t(p[i]);
+  return int64_t(u);
+}
+
+// A whole 64-bit offset, or `def` when missing or not a number.
+int64_t ReadOffset(const TIniFile& ini, const QString& section, const QString& key, int64_t def)
+{
+  if (!ini.ValueExists(section, key)) return def;
+  bool ok = false;
+  const qlonglong v = ini.ReadString(section, key).trimmed().toLongLong(&ok);
+  return ok ? v : def;
+}
+
+bool ReadFileBytes(const QString& path, QByteArray& bytes, QString& error)
+{
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) {
+    error = QStringLiteral("Can not read \"%1\": %2").arg(path, f.errorString());
+    return false;
+  }
+  bytes = f.readAll();
+  if (f.error() != QFileDevice::NoError) {
+    error = QStringLiteral("Can not read \"%1\": %2").arg(path, f.errorString());
+    return false;
+  }
+  return true;
+}
+
+bool IsExistingFile(const QString& path)
+{
+  if (path.trimmed().isEmpty()) return false;
+  const QFileInfo fi(path);
+  return fi.exists() && fi.isFile();
+}
+
+// Where the embedded pictures of an opened project come from: the project
+// file itself (read in pieces) or a blob in memory.
+struct TBlobSource {
+  QFile* File = nullptr;
+  QByteArrayView Memory;
+
+  bool CopyTo(int64_t start, int64_t end, QIODevice& out) const
+  {
+    if (!File) return out.write(Memory.data() + start, end - start) == end - start;
+    if (!File->seek(start)) return false;
+    QByteArray chunk;
+    for (int64_t at = start; at < end;) {
+      const qint64 n = std::min<int64_t>(kCopyChunk, end - at);
+      chunk = File->read(n);
+      if (chunk.size() != n || out.write(chunk) != n) return false;
+      at += n;
+    }
+    return true;
+  }
+};
+
+// Best-effort copy of a scratch part into the work folder.
+void WriteScratch(const QString& folder, const char* name, const TBlobSource& src, int64_t start, int64_t end)
+{
+  QSaveFile f(folder + '/' + QLatin1String(name));
+  if (f.open(QIODevice::WriteOnly) && src.CopyTo(start, end, f)) f.commit();
+}
+
+void WriteScratch(const QString& folder, const char* name, const QByteArray& bytes)
+{
+  QSaveFile f(folder + '/' + QLatin1String(name));
+  if (f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size()) f.commit();
+}
+
+QString EnsureWorkFolder(const TCoverDocument& document)
+{
+  const QString folder = document.WorkFolder();
+  if (!QFileInfo(folder).isDir()) QDir().mkpath(folder);
+  return folder;
+}
+
+// Embedded pictures are written under temporary names first and renamed into
+// place only when all of them were written.
+class TPendingPictures {
+public:
+  explicit TPendingPictures(QString folder) : m_folder(std::move(folder)) {}
+
+  bool Add(const QString& name, const TBlobSource& src, int64_t start, int64_t end, QString& error)
+  {
+    auto tmp = std::make_unique<QTemporaryFile>(m_folder + QStringLiteral("/extract-XXXXXX"));
+    if (!tmp->open() || !src.CopyTo(start, end, *tmp) || !tmp->flush()) {
+      error = QStringLiteral("Can not write the picture \"%1\" into the work folder \"%2\": %3")
+                  .arg(name, m_folder, tmp->errorString());
+      return false;
+    }
+    tmp->close();
+    m_items.push_back({std::move(tmp), m_folder + '/' + name});
+    return true;
+  }
+
+  bool Commit(QString& error)
+  {
+    for (TItem& it : m_items) {
+      if (::rename(QFile::encodeName(it.Temp->fileName()).constData(), QFile::encodeName(it.Target).constData()) !=
+          0) {
+        error = QStringLiteral("Can not write \"%1\".").arg(it.Target);
+        return false;
+      }
+      it.Temp->setAutoRemove(false);
+    }
+    return true;
+  }
+
+private:
+  struct TItem {
+    std::unique_ptr<QTemporaryFile> Temp;
+    QString Target;
+  };
+  QString m_folder;
+  std::vector<TItem> m_items;
+};
+
+// The document loses every layer but the background, and its selection,
+// without raising any event.
+void DropLayers(TCoverDocument& document)
+{
+  while (document.LayerCount() > 1) document.DeleteLayer(document.LayerCount() - 1);
+  if (document.SelectedNumber() != -1 || document.SelectedSlot() != -1) {
+    auto handler = std::move(document.OnSelectLayer);
+    document.OnSelectLayer = nullptr;
+    document.SelectLayer(-1);
+    document.OnSelectLayer = std::move(handler);
+  }
+}
+
+bool ParseAll(const TIniFile& ini, int64_t blobSize, std::vector<TLayerRecord>& records, QString& error)
+{
+  if (!ini.SectionExists(kCommon) || !ini.ValueExists(kCommon, QStringLiteral("LayerNumber"))) {
+    error = NotAProject(QStringLiteral("the layer count is missing"));
+    return false;
+  }
+  const int32_t n = ini.ReadInteger(kCommon, QStringLiteral("LayerNumber"), -1);
+  if (n < 0 || n > kMaxLayers) {
+    error = NotAProject(QStringLiteral("the layer count \"%1\" is impossible")
+                            .arg(ini.ReadString(kCommon, QStringLiteral("LayerNumber"))));
+    return false;
+  }
+  records.clear();
+  records.reserve(size_t(n));
+  for (int i = 0; i < n; ++i) {
+    TLayerRecord r;
+    if (!ParseLayer(i, ini, blobSize, r, error)) return false;
+    records.push_back(std::move(r));
+  }
+  return true;
+}
+
+bool LoadParts(TCoverDocument& document, const TIniFile& ini, const TBlobSource& blob, int64_t blobSize,
+               QString& error)
+{
+  std::vector<TLayerRecord> records;
+  if (!ParseAll(ini, blobSize, records, error)) return false;
+  const QString folder = EnsureWorkFolder(document);
+  TPendingPictures pending(folder);
+  for (const TLayerRecord& r : records)
+    if (!r.PictureName.isEmpty() && !pending.Add(r.PictureName, blob, r.ImageStart, r.ImageEnd, error)) return false;
+  if (!pending.Commit(error)) return false;
+
+  DropLayers(document);
+  for (const TLayerRecord& r : records)
+    BuildLayer(document, r, r.PictureName.isEmpty() ? QString() : folder + '/' + r.PictureName);
+  document.SetMarksTimer(false);
+  document.Redraw();
+  document.SetModified(false);
+  return true;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- value texts
+
+QString FontStylesText(uint8_t styles)
+{
+  QString s;
+  if (styles & fsBold) s += QLatin1String("fsBold");
+  if (styles & fsItalic) s += QLatin1String("fsItalic");
+  if (styles & fsUnderline) s += QLatin1String("fsUnderline");
+  if (styles & fsStrikeOut) s += QLatin1String("fsStrikeOut");
+  return s;
+}
+
+uint8_t FontStylesFromText(const QString& text)
+{
+  uint8_t s = 0;
+  if (text.contains(QLatin1String("fsBold"))) s |= fsBold;
+  if (text.contains(QLatin1String("fsItalic"))) s |= fsItalic;
+  if (text.contains(QLatin1String("fsUnderline"))) s |= fsUnderline;
+  if (text.contains(QLatin1String("fsStrikeOut"))) s |= fsStrikeOut;
+  return s;
+}
+
+QString AlignmentText(uint8_t alignment)
+{
+  switch (alignment) {
+    case taRight: return QStringLiteral("RightJustify");
+    case taCenter: return QStringLiteral("Center");
+    default: return QStringLiteral("LeftJustify");
+  }
+}
+
+uint8_t AlignmentFromText(const QString& text)
+{
+  if (text.compare(QLatin1String("RightJustify"), Qt::CaseInsensitive) == 0) return taRight;
+  if (text.compare(QLatin1String("Center"), Qt::CaseInsensitive) == 0) return taCenter;
+  return taLeft;
+}
+
+QString ImageModeText(uint8_t mode)
+{
+  switch (mode) {
+    case imStretch: return QStringLiteral("Stretch");
+    case imTile: return QStringLiteral("Tile");
+    default: return QStringLiteral("Center");
+  }
+}
+
+uint8_t ImageModeFromText(const QString& text)
+{
+  if (text == QLatin1String("Stretch")) return imStretch;
+  if (text == QLatin1String("Tile")) return imTile;
+  return imCenter;
+}
+
+QString TracksToHex(const QStringList& lines)
+{
+  QByteArray bytes;
+  for (const QString& l : lines) {
+    bytes += l.toUtf8();
+    bytes += "\r\n";
+  }
+  return QString::fromLatin1(bytes.toHex().toUpper());
+}
+
+bool TracksFromHex(const QString& hex, QStringList& lines)
+{
+  lines.clear();
+  if (hex.size() % 2 != 0) return false;
+  QByteArray bytes(hex.size() / 2, Qt::Uninitialized);
+  auto digit = [](QChar c) -> int {
+    const char16_t u = c.unicode();
+    if (u >= '0' && u <= '9') return u - '0';
+    if (u >= 'A' && u <= 'F') return u - 'A' + 10;
+    if (u >= 'a' && u <= 'f') return u - 'a' + 10;
+    return -1;
+  };
+  for (qsizetype i = 0; i < bytes.size(); ++i) {
+    const int hi = digit(hex[2 * i]), lo = digit(hex[2 * i + 1]);
+    if (hi < 0 || lo < 0) return false;
+    bytes[i] = char(hi * 16 + lo);
+  }
+  // Lines end at CR LF, a lone CR or a lone LF; a break at the very end
+  // starts no further line.
+  const QString text = TIniFile::DecodeText(bytes);
+  qsizetype pos = 0;
+  const qsizetype n = text.size();
+  while (pos < n) {
+    qsizetype end = pos;
+    while (end < n && text[end] != '\r' && text[end] != '\n') ++end;
+    lines << text.mid(pos, end - pos);
+    pos = end;
+    if (pos < n && text[pos] == '\r') ++pos;
+    if (pos < n && text[pos] == '\n' && (pos == end || text[pos - 1] == '\r')) ++pos;
+  }
+  return true;
+}
+
+QString PathNamePart(const QString& path)
+{
+  const qsizetype cut = std::max(path.lastIndexOf('/'), path.lastIndexOf('\\'));
+  return path.mid(cut + 1);
+}
+
+// ---------------------------------------------------------------- writing
+
+bool WriteLayer(const TCoverDocument& document, int slot, TIniFile& ini, QByteArray& blob, QString& error)
+{
+  if (slot < 0 || slot >= document.LayerCount()) {
+    error = QStringLiteral("There is no layer in slot %1.").arg(slot);
+    return false;
+  }
+  const TLayer& l = document.Layers()[size_t(slot)];
+  const QString sec = SectionName(l.Number);
+
+  // Appends a picture file to the blob and writes its name and range.
+  auto embed = [&](const QString& path) -> bool {
+    QByteArray bytes;
+    if (!ReadFileBytes(path, bytes, error)) return false;
+    ini.WriteString(sec, QStringLiteral("FileName"), path);
+    ini.WriteInteger(sec, QStringLiteral("ImageStart"), blob.size());
+    blob += bytes;
+    ini.WriteInteger(sec, QStringLiteral("ImageEnd"), blob.size());
+    return true;
+  };
+
+  if (l.Number == 0) {
+    const TBackgroundInfo& bg = document.Background();
+    if (IsExistingFile(bg.FileName)) {
+      if (!embed(bg.FileName)) return false;
+    } else {
+      ini.WriteString(sec, QStringLiteral("FileName"), QString());
+    }
+    ini.WriteString(sec, QStringLiteral("ImageMode"), ImageModeText(bg.ImageMode));
+    ini.WriteInteger(sec, QStringLiteral("StartColor"), int32_t(bg.StartColor));
+    ini.WriteInteger(sec, QStringLiteral("EndColor"), bg.EndColor);
+    ini.WriteBool(sec, QStringLiteral("Vertical"), bg.Vertical);
+    ini.WriteBool(sec, QStringLiteral("ShowImage"), bg.ShowImage);
+    return true;
+  }
+
+  switch (document.LayerKind(l.Number)) {
+    case lkPicture: {
+      ini.WriteInteger(sec, QStringLiteral("Left"), l.Left);
+      ini.WriteInteger(sec, QStringLiteral("Top"), l.Top);
+      // A source picture that has vanished since is saved from the layer's
+      // own work copy, so the layer is not lost.
+      const QString source = IsExistingFile(l.FileName) ? l.FileName
+                             : IsExistingFile(l.WorkFile) ? l.WorkFile
+                                                          : QString();
+      if (source.isEmpty()) ini.WriteString(sec, QStringLiteral("FileName"), QString());
+      else if (!embed(source)) return false;
+      ini.WriteInteger(sec, QStringLiteral("BoundWidth"), l.BoundWidth);
+      ini.WriteInteger(sec, QStringLiteral("BoundHeight"), l.BoundHeight);
+      ini.WriteInteger(sec, QStringLiteral("ActualWidth"), l.ActualWidth);
+      ini.WriteInteger(sec, QStringLiteral("ActualHeight"), l.ActualHeight);
+      ini.WriteInteger(sec, QStringLiteral("SoftV"), l.SoftV);
+      ini.WriteInteger(sec, QStringLiteral("SoftH"), l.SoftH);
+      break;
+    }
+    case lkText:
+      ini.WriteInteger(sec, QStringLiteral("Left"), l.Left);
+      ini.WriteInteger(sec, QStringLiteral("Top"), l.Top);
+      ini.WriteString(sec, QStringLiteral("Text"), l.Text);
+      ini.WriteString(sec, QStringLiteral("FontName"), l.FontName);
+      ini.WriteInteger(sec, QStringLiteral("Color"), int32_t(l.Color));
+      ini.WriteString(sec, QStringLiteral("FontStyles"), FontStylesText(l.FontStyles));
+      ini.WriteBool(sec, QStringLiteral("Shadow"), l.Shadow);
+      ini.WriteBool(sec, QStringLiteral("Smooth"), l.Smooth);
+      ini.WriteInteger(sec, QStringLiteral("LineSpace"), l.LineSpace);
+      ini.WriteInteger(sec, QStringLiteral("BoundWidth"), l.BoundWidth);
+      ini.WriteInteger(sec, QStringLiteral("BoundHeight"), l.BoundHeight);
+      break;
+    default:
+      if (l.Tracks.isEmpty()) break;  // an empty track list writes nothing
+      ini.WriteInteger(sec, QStringLiteral("Left"), l.Left);
+      ini.WriteInteger(sec, QStringLiteral("Top"), l.Top);
+      ini.WriteString(sec, QStringLiteral("Tracks"), TracksToHex(l.Tracks));
+      ini.WriteString(sec, QStringLiteral("FontName"), l.FontName);
+      ini.WriteInteger(sec, QStringLiteral("Color"), int32_t(l.Color));
+      ini.WriteString(sec, QStringLiteral("FontStyles"), FontStylesText(l.FontStyles));
+      ini.WriteBool(sec, QStringLiteral("Shadow"), l.Shadow);
+      ini.WriteBool(sec, QStringLiteral("Smooth"), l.Smooth);
+      ini.WriteInteger(sec, QStringLiteral("LineSpace"), l.LineSpace);
+      ini.WriteInteger(sec, QStringLiteral("BoundWidth"), l.BoundWidth);
+      ini.WriteInteger(sec, QStringLiteral("BoundHeight"), l.BoundHeight);
+      ini.WriteString(sec, QStringLiteral("Alignment"), AlignmentText(l.Alignment));
+      break;
+  }
+  return true;
+}
+
+bool SaveProject(TCoverDocument& document, const QString& fileName, QString& error)
+{
+  TIniFile ini;
+  QByteArray blob;
+  ini.WriteInteger(kCommon, QStringLiteral("LayerNumber"), document.LayerCount());
+  for (int n = 0; n < document.LayerCount(); ++n)
+    if (!WriteLayer(document, document.SlotOf(n), ini, blob, error)) return false;
+  const QByteArray info = ini.ToBytes();
+
+  QByteArray trailer;
+  PutInt64(trailer, blob.size());
+  PutInt64(trailer, info.size());
+
+  QSaveFile f(fileName);
+  if (!f.open(QIODevice::WriteOnly)) {
+    error = QStringLiteral("Can not write \"%1\": %2").arg(fileName, f.errorString());
+    return false;
+  }
+  f.write(blob);
+  f.write(info);
+  f.write(trailer);
+  if (!f.commit()) {
+    error = QStringLiteral("Can not write \"%1\": %2").arg(fileName, f.errorString());
+    return false;
+  }
+
+  const QString folder = EnsureWorkFolder(document);
+  WriteScratch(folder, kProjectImageFile, blob);
+  WriteScratch(folder, kProjectInfoFile, info);
+  document.SetModified(false);
+  return true;
+}
+
+// ---------------------------------------------------------------- reading
+
+bool ParseLayer(int i, const TIniFile& ini, int64_t blobSize, TLayerRecord& r, QString& error)
+{
+  const QString sec = SectionName(i);
+  auto num = [&](const char* key, int32_t def) { return ini.ReadInteger(sec, QLatin1String(key), def); };
+  auto str = [&](const char* key) { return ini.ReadString(sec, QLatin1String(key)); };
+  auto flag = [&](const char* key, bool def) { return ini.ReadBool(sec, QLatin1String(key), def); };
+
+  r = TLayerRecord{};
+  r.Section = i;
+  r.Left = num("Left", -1);
+  r.Top = num("Top", -1);
+  r.LineSpace = num("LineSpace", -1);
+  r.BoundWidth = num("BoundWidth", -1);
+  r.BoundHeight = num("BoundHeight", -1);
+  r.ActualWidth = num("ActualWidth", -1);
+  r.ActualHeight = num("ActualHeight", -1);
+  r.ImageStart = ReadOffset(ini, sec, QStringLiteral("ImageStart"), -1);
+  r.ImageEnd = ReadOffset(ini, sec, QStringLiteral("ImageEnd"), -1);
+  r.Color = TColor(num("Color", 0));
+  r.StartColor = TColor(num("StartColor", 0));
+  r.EndColor = num("EndColor", 0);
+  r.SoftV = num("SoftV", 0);
+  r.SoftH = num("SoftH", 0);
+  r.Text = str("Text");
+  r.FileName = str("FileName");
+  r.FontName = str("FontName");
+  r.Shadow = flag("Shadow", false);
+  r.Smooth = flag("Smooth", false);
+  r.Vertical = flag("Vertical", true);
+  r.ShowImage = flag("ShowImage", true);
+  r.ImageMode = ImageModeFromText(ini.ReadString(sec, QStringLiteral("ImageMode"), QStringLiteral("Center")));
+  r.Alignment = AlignmentFromText(ini.ReadString(sec, QStringLiteral("Alignment"), QStringLiteral("LeftJustify")));
+  r.FontStyles = FontStylesFromText(str("FontStyles"));
+
+  const QString layer = i == 0 ? QStringLiteral("the background") : QStringLiteral("layer %1").arg(i);
+  if (!TracksFromHex(str("Tracks").trimmed(), r.Tracks)) {
+    error = NotAProject(QStringLiteral("the track list of %1 is damaged").arg(layer));
+    return false;
+  }
+  if (std::abs(int64_t(r.Left)) > kMaxPosition || std::abs(int64_t(r.Top)) > kMaxPosition) {
+    error = NotAProject(QStringLiteral("the position of %1 is out of range").arg(layer));
+    return false;
+  }
+  if (r.BoundWidth > kMaxPictureBox || r.BoundHeight > kMaxPictureBox) {
+    error = NotAProject(QStringLiteral("the size of %1 is out of range").arg(layer));
+    return false;
+  }
+
+  const QString fileName = r.FileName.trimmed();
+  if (!fileName.isEmpty() && r.ImageStart != -1 && r.ImageEnd != -1) {
+    if (r.ImageStart < 0 || r.ImageStart > r.ImageEnd || r.ImageEnd > blobSize) {
+      error = NotAProject(QStringLiteral("the picture of %1 lies outside the file").arg(layer));
+      return false;
+    }
+    const QString name = PathNamePart(fileName);
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") || name.contains(QChar(0))) {
+      error = NotAProject(QStringLiteral("the picture of %1 has no usable file name").arg(layer));
+      return false;
+    }
+    r.PictureName = SectionName(i) + name;
+  }
+  return true;
+}
+
+void BuildLayer(TCoverDocument& document, const TLayerRecord& r, const QString& picturePath)
+{
+  if (r.Section == 0) {
+    document.SetBackground(picturePath, r.ImageMode, r.StartColor, r.EndColor, r.Vertical, r.ShowImage);
+    return;
+  }
+  if (!r.FileName.isEmpty()) {
+    document.LoadPictureLayer(r.Left, r.Top, picturePath, r.SoftV, r.SoftH, r.ActualWidth, r.ActualHeight,
+                              r.BoundWidth, r.BoundHeight);
+  } else if (!r.Text.isEmpty()) {
+    document.AddTextLayer(r.Left, r.Top, r.Text, r.FontName, r.Color, r.FontStyles, r.Shadow, r.Smooth,
+                          r.BoundWidth, r.BoundHeight);
+  } else if (!r.Tracks.isEmpty()) {
+    document.AddTracksLayer(r.Left, r.Top, r.Tracks, r.FontName, r.Color, r.FontStyles, r.Shadow, r.Smooth,
+                            r.LineSpace, r.BoundWidth, r.BoundHeight, r.Alignment);
+  }
+}
+
+bool ReadLayer(TCoverDocument& document, int sectionNumber, const TIniFile& ini, QByteArrayView blob,
+               QString& error)
+{
+  TLayerRecord r;
+  if (!ParseLayer(sectionNumber, ini, blob.size(), r, error)) return false;
+  const QString folder = EnsureWorkFolder(document);
+  if (!r.PictureName.isEmpty()) {
+    TPendingPictures pending(folder);
+    TBlobSource src;
+    src.Memory = blob;
+    if (!pending.Add(r.PictureName, src, r.ImageStart, r.ImageEnd, error) || !pending.Commit(error)) return false;
+  }
+  BuildLayer(document, r, r.PictureName.isEmpty() ? QString() : folder + '/' + r.PictureName);
+  return true;
+}
+
+bool LoadProject(TCoverDocument& document, const QString& fileName, QString& error)
+{
+  QFile f(fileName);
+  if (!f.open(QIODevice::ReadOnly)) {
+    error = QStringLiteral("Can not open \"%1\": %2").arg(fileName, f.errorString());
+    return false;
+  }
+  const int64_t size = f.size();
+  if (size < 16) {
+    error = NotAProject(QStringLiteral("it is too short"));
+    return false;
+  }
+  if (!f.seek(size - 16)) {
+    error = QStringLiteral("Can not read \"%1\": %2").arg(fileName, f.errorString());
+    return false;
+  }
+  const QByteArray trailer = f.read(16);
+  if (trailer.size() != 16) {
+    error = QStringLiteral("Can not read \"%1\": %2").arg(fileName, f.errorString());
+    return false;
+  }
+  const int64_t s1 = GetInt64(trailer.constData());
+  const int64_t s2 = GetInt64(trailer.constData() + 8);
+  if (s1 < 0 || s2 < 0 || s1 > size - 16 || s2 > size - 16 - s1) {
+    error = NotAProject(QStringLiteral("its part sizes do not fit the file"));
+    return false;
+  }
+  QByteArray info;
+  if (!f.seek(s1) || (info = f.read(s2)).size() != s2) {
+    error = QStringLiteral("Can not read \"%1\": %2").arg(fileName, f.errorString());
+    return false;
+  }
+  TIniFile ini;
+  ini.LoadFromBytes(info);
+
+  TBlobSource blob;
+  blob.File = &f;
+  if (!LoadParts(document, ini, blob, s1, error)) return false;
+
+  const QString folder = document.WorkFolder();
+  if (s1 > 0) WriteScratch(folder, kProjectImageFile, blob, 0, s1);
+  else QFile::remove(folder + '/' + QLatin1String(kProjectImageFile));
+  WriteScratch(folder, kProjectInfoFile, info);
+  return true;
+}
