@@ -1,14 +1,298 @@
+// Windows metafiles (WMF through libwmf, EMF through libemf2svg): each is
+// turned into SVG, which Qt draws on a white bitmap at the metafile's own
+// size. The record structure is walked first, so that a file whose records
+// run past its end never reaches the libraries.
 #include "codecs/Codec.h"
+#include "codecs/CodecUtil.h"
 
-bool DecodeWmf(const QByteArray&, const TDecodeOptions&, TDecodedImage&, QString& error)
+#include <QPainter>
+#include <QSvgRenderer>
+
+#include <cmath>
+#include <cstdlib>
+
+#include <emf2svg.h>
+#include <libwmf/api.h>
+#include <libwmf/svg.h>
+
+namespace {
+
+// Metafiles are drawn, not stored: a declared size past this is refused
+// rather than rendered into hundreds of megabytes.
+constexpr int kMaxMetafileSide = 16384;
+constexpr int64_t kMaxMetafilePixels = 64LL * 1024 * 1024;
+constexpr double kScreenDpi = 96.0;
+constexpr uint32_t kPlaceableKey = 0x9AC6CDD7u;
+constexpr int kMaxRecords = 2'000'000;
+
+bool CheckMetafileSize(int w, int h, QString& error)
 {
-  error = QStringLiteral("This picture format can not be read yet");
-  return false;
+  if (!CheckImageSize(w, h, error)) return false;
+  if (w > kMaxMetafileSide || h > kMaxMetafileSide || int64_t(w) * h > kMaxMetafilePixels) {
+    error = QStringLiteral("The metafile is too large to draw (%1 × %2)").arg(w).arg(h);
+    return false;
+  }
+  return true;
 }
 
-bool DecodeEmf(const QByteArray&, const TDecodeOptions&, TDecodedImage&, QString& error)
+// Draws SVG text on white at w × h.
+bool RenderSvg(const QByteArray& svg, int w, int h, TDecodedImage& out, QString& error)
 {
-  error = QStringLiteral("This picture format can not be read yet");
-  return false;
+  QSvgRenderer renderer(svg);
+  if (!renderer.isValid()) {
+    error = QStringLiteral("The metafile could not be drawn");
+    return false;
+  }
+  QImage canvas(w, h, QImage::Format_RGB32);
+  if (canvas.isNull()) {
+    error = QStringLiteral("Not enough memory for a picture of %1 × %2").arg(w).arg(h);
+    return false;
+  }
+  canvas.fill(Qt::white);
+  {
+    QPainter painter(&canvas);
+    painter.setRenderHint(QPainter::Antialiasing);
+    renderer.render(&painter, QRectF(0, 0, w, h));
+  }
+  QImage bgr = canvas.convertToFormat(QImage::Format_BGR888);
+  if (bgr.isNull()) {
+    error = QStringLiteral("Not enough memory for a picture of %1 × %2").arg(w).arg(h);
+    return false;
+  }
+  out.Bitmap = bgr;
+  out.Width = w;
+  out.Height = h;
+  out.BitCount = 24;
+  return true;
 }
 
+// ---- WMF ----
+
+// Checks the headers and that every record lies inside the file. Returns the
+// offset of the standard header (after a placeable header) or -1.
+int64_t CheckWmfStructure(const QByteArray& data, QString& error)
+{
+  TByteReader rd(data);
+  int64_t start = 0;
+  if (rd.U32LE() == kPlaceableKey) start = 22;
+  if (!rd.Seek(size_t(start)) || rd.Remaining() < 18) {
+    error = QStringLiteral("The file is not a Windows metafile");
+    return -1;
+  }
+  const uint16_t type = rd.U16LE();
+  const uint16_t headerWords = rd.U16LE();
+  const uint16_t version = rd.U16LE();
+  if ((type != 1 && type != 2) || headerWords != 9 || (version != 0x300 && version != 0x100)) {
+    error = QStringLiteral("The file is not a Windows metafile");
+    return -1;
+  }
+  rd.Seek(size_t(start) + 18);
+  int records = 0;
+  while (true) {
+    if (rd.Remaining() < 6) {
+      // Many writers end the file without the closing record.
+      if (records > 0 && rd.Remaining() == 0) return start;
+      error = QStringLiteral("The metafile is damaged: a record runs past the end of the file");
+      return -1;
+    }
+    const size_t at = rd.Pos();
+    const uint32_t words = rd.U32LE();
+    const uint16_t function = rd.U16LE();
+    if (words < 3 || uint64_t(words) * 2 > uint64_t(rd.Size() - at)) {
+      error = QStringLiteral("The metafile is damaged: a record runs past the end of the file");
+      return -1;
+    }
+    if (function == 0) return start;  // the closing record
+    if (++records > kMaxRecords) {
+      error = QStringLiteral("The metafile has too many records");
+      return -1;
+    }
+    rd.Seek(at + size_t(words) * 2);
+  }
+}
+
+// The placeable header gives the drawing's bounds in units of 1/inch inch.
+bool PlaceableSize(const QByteArray& data, int& w, int& h)
+{
+  TByteReader rd(data);
+  if (rd.U32LE() != kPlaceableKey) return false;
+  rd.Skip(2);
+  const int left = int16_t(rd.U16LE()), top = int16_t(rd.U16LE());
+  const int right = int16_t(rd.U16LE()), bottom = int16_t(rd.U16LE());
+  const int inch = rd.U16LE();
+  if (rd.Failed() || inch <= 0) return false;
+  w = int(std::lround(std::abs(right - left) * kScreenDpi / inch));
+  h = int(std::lround(std::abs(bottom - top) * kScreenDpi / inch));
+  return w > 0 && h > 0;
+}
+
+struct TWmfApi {
+  wmfAPI* Api = nullptr;
+  bool Opened = false;
+  ~TWmfApi()
+  {
+    if (Api) {
+      if (Opened) wmf_mem_close(Api);
+      wmf_api_destroy(Api);
+    }
+  }
+};
+
+}  // namespace
+
+bool DecodeWmf(const QByteArray& data, const TDecodeOptions&, TDecodedImage& out, QString& error)
+{
+  if (CheckWmfStructure(data, error) < 0) return false;
+
+  TWmfApi wmf;
+  wmfAPI_Options options = {};
+  options.function = wmf_svg_function;
+  const unsigned long flags = WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
+  if (wmf_api_create(&wmf.Api, flags, &options) != wmf_E_None || !wmf.Api) {
+    error = QStringLiteral("The metafile reader could not be started");
+    return false;
+  }
+  // libwmf only reads from this buffer.
+  QByteArray copy = data;
+  if (wmf_mem_open(wmf.Api, reinterpret_cast<unsigned char*>(copy.data()), long(copy.size())) != wmf_E_None) {
+    error = QStringLiteral("The metafile could not be opened");
+    return false;
+  }
+  wmf.Opened = true;
+  wmfD_Rect bbox = {};
+  if (wmf_scan(wmf.Api, 0, &bbox) != wmf_E_None) {
+    error = QStringLiteral("The metafile is damaged");
+    return false;
+  }
+  int w = 0, h = 0;
+  if (!PlaceableSize(data, w, h)) {
+    unsigned int dw = 0, dh = 0;
+    if (wmf_display_size(wmf.Api, &dw, &dh, kScreenDpi, kScreenDpi) != wmf_E_None) {
+      error = QStringLiteral("The metafile is damaged");
+      return false;
+    }
+    w = int(std::min<unsigned>(dw, unsigned(kMaxImageSide) + 1));
+    h = int(std::min<unsigned>(dh, unsigned(kMaxImageSide) + 1));
+  }
+  if (!CheckMetafileSize(w, h, error)) return false;
+
+  wmf_svg_t* svg = WMF_SVG_GetData(wmf.Api);
+  svg->out = wmf_stream_create(wmf.Api, nullptr);
+  if (!svg->out) {
+    error = QStringLiteral("Not enough memory to draw the metafile");
+    return false;
+  }
+  svg->Description = const_cast<char*>("Jacketeer");
+  svg->bbox = bbox;
+  svg->width = unsigned(w);
+  svg->height = unsigned(h);
+  const wmf_error_t played = wmf_play(wmf.Api, 0, &bbox);
+  char* text = nullptr;
+  unsigned long length = 0;
+  wmf_stream_destroy(wmf.Api, svg->out, &text, &length);
+  svg->out = nullptr;
+  QByteArray svgText = text ? QByteArray(text, qsizetype(length)) : QByteArray();
+  if (text) wmf_free(wmf.Api, text);
+  if (played != wmf_E_None || svgText.isEmpty()) {
+    error = QStringLiteral("The metafile is damaged");
+    return false;
+  }
+  return RenderSvg(svgText, w, h, out, error);
+}
+
+// ---- EMF ----
+
+namespace {
+
+constexpr uint32_t kEmrHeader = 1;
+constexpr uint32_t kEmrEof = 14;
+constexpr uint32_t kEmfSignature = 0x464D4520u;  // " EMF"
+
+bool CheckEmfStructure(const QByteArray& data, QString& error)
+{
+  TByteReader rd(data);
+  const uint32_t type = rd.U32LE();
+  const uint32_t size = rd.U32LE();
+  rd.Seek(40);
+  const uint32_t signature = rd.U32LE();
+  if (rd.Failed() || type != kEmrHeader || signature != kEmfSignature || size < 88 || size % 4 != 0 ||
+      size > uint32_t(data.size())) {
+    error = QStringLiteral("The file is not an enhanced metafile");
+    return false;
+  }
+  size_t at = 0;
+  int records = 0;
+  while (true) {
+    if (!rd.Seek(at) || rd.Remaining() < 8) {
+      if (records > 0 && rd.Remaining() == 0) return true;
+      error = QStringLiteral("The metafile is damaged: a record runs past the end of the file");
+      return false;
+    }
+    const uint32_t rtype = rd.U32LE();
+    const uint32_t rsize = rd.U32LE();
+    if (rsize < 8 || rsize % 4 != 0 || rsize > rd.Size() - at) {
+      error = QStringLiteral("The metafile is damaged: a record runs past the end of the file");
+      return false;
+    }
+    if (rtype == kEmrEof) return true;
+    if (++records > kMaxRecords) {
+      error = QStringLiteral("The metafile has too many records");
+      return false;
+    }
+    at += rsize;
+  }
+}
+
+// The drawing's own size: its frame (in 1/100 mm) at screen resolution, or
+// its device bounds when the frame is missing.
+bool EmfSize(const QByteArray& data, int& w, int& h)
+{
+  TByteReader rd(data);
+  rd.Seek(8);
+  const int64_t bl = int32_t(rd.U32LE()), bt = int32_t(rd.U32LE());
+  const int64_t br = int32_t(rd.U32LE()), bb = int32_t(rd.U32LE());
+  const int64_t fl = int32_t(rd.U32LE()), ft = int32_t(rd.U32LE());
+  const int64_t fr = int32_t(rd.U32LE()), fb = int32_t(rd.U32LE());
+  if (rd.Failed()) return false;
+  const auto clampSide = [](double v) { return int(std::min(v, double(kMaxImageSide) + 1)); };
+  if (fr > fl && fb > ft) {
+    w = clampSide(std::round(double(fr - fl) * kScreenDpi / 2540.0));
+    h = clampSide(std::round(double(fb - ft) * kScreenDpi / 2540.0));
+  } else {
+    w = clampSide(double(br - bl + 1));
+    h = clampSide(double(bb - bt + 1));
+  }
+  return w > 0 && h > 0;
+}
+
+}  // namespace
+
+bool DecodeEmf(const QByteArray& data, const TDecodeOptions&, TDecodedImage& out, QString& error)
+{
+  if (!CheckEmfStructure(data, error)) return false;
+  int w = 0, h = 0;
+  if (!EmfSize(data, w, h)) {
+    error = QStringLiteral("The metafile has no size");
+    return false;
+  }
+  if (!CheckMetafileSize(w, h, error)) return false;
+
+  generatorOptions options = {};
+  options.nameSpace = nullptr;
+  options.verbose = false;
+  options.emfplus = true;
+  options.svgDelimiter = true;
+  options.imgWidth = w;
+  options.imgHeight = h;
+  QByteArray copy = data;  // the converter takes a writable pointer
+  char* text = nullptr;
+  size_t length = 0;
+  const int ok = emf2svg(copy.data(), size_t(copy.size()), &text, &length, &options);
+  QByteArray svg = text ? QByteArray(text, qsizetype(length)) : QByteArray();
+  std::free(text);
+  if (!ok || svg.isEmpty()) {
+    error = QStringLiteral("The metafile is damaged");
+    return false;
+  }
+  return RenderSvg(svg, w, h, out, error);
+}

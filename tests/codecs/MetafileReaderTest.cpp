@@ -1,0 +1,66 @@
+#include "LibraryReaderSupport.h"
+
+namespace {
+
+// Both fixtures draw a red square over the left half and a blue rectangle
+// over the lower right quarter of a 96 × 48 picture.
+void ExpectRects(const TDecodedImage& out)
+{
+  EXPECT_EQ(out.Width, 96);
+  EXPECT_EQ(out.Height, 48);
+  EXPECT_EQ(out.BitCount, 24);
+  ASSERT_EQ(out.Bitmap.size(), QSize(96, 48));
+  EXPECT_COLOR_NEAR(out.Bitmap, 12, 24, Rgb(255, 0, 0), 8);
+  EXPECT_COLOR_NEAR(out.Bitmap, 72, 36, Rgb(0, 0, 255), 8);
+  EXPECT_COLOR_NEAR(out.Bitmap, 72, 12, Rgb(255, 255, 255), 8);
+}
+
+TEST(MetafileReader, DrawsWmfAndEmfAtTheirOwnSize)
+{
+  ExpectRects(DecodeOk(DecodeWmf, Fixture("wmf/rects_96x48.wmf")));
+  ExpectRects(DecodeOk(DecodeEmf, Fixture("emf/rects_96x48.emf")));
+}
+
+TEST(MetafileReader, RecordsRunningPastTheEndAreRefused)
+{
+  QByteArray wmf = Fixture("wmf/rects_96x48.wmf");
+  wmf[22 + 18] = char(0x7F);  // first record claims far more words than there are
+  TDecodedImage out;
+  QString error;
+  EXPECT_FALSE(DecodeWmf(wmf, TDecodeOptions{}, out, error));
+  EXPECT_FALSE(error.isEmpty());
+
+  QByteArray emf = Fixture("emf/rects_96x48.emf");
+  emf[88 + 4] = char(0xF0);
+  error.clear();
+  EXPECT_FALSE(DecodeEmf(emf, TDecodeOptions{}, out, error));
+  EXPECT_FALSE(error.isEmpty());
+  EXPECT_TRUE(out.Bitmap.isNull());
+}
+
+TEST(MetafileReader, OversizedDrawingsAreRefused)
+{
+  QByteArray wmf = Fixture("wmf/rects_96x48.wmf");
+  wmf[14] = 1;  // one unit per inch: 1000 × 500 inches
+  wmf[15] = 0;
+  TDecodedImage out;
+  QString error;
+  EXPECT_FALSE(DecodeWmf(wmf, TDecodeOptions{}, out, error));
+  EXPECT_TRUE(error.contains("too large"));
+
+  QByteArray emf = Fixture("emf/rects_96x48.emf");
+  emf[24 + 10] = char(0x7F);  // frame right edge far away
+  EXPECT_FALSE(DecodeEmf(emf, TDecodeOptions{}, out, error));
+}
+
+TEST(MetafileReader, DamagedFilesFailCleanly)
+{
+  const QByteArray wmf = Fixture("wmf/rects_96x48.wmf");
+  ExpectTruncationsHandled(DecodeWmf, wmf, 40);
+  ExpectRandomDamageSurvived(DecodeWmf, wmf, 100);
+  const QByteArray emf = Fixture("emf/rects_96x48.emf");
+  ExpectTruncationsHandled(DecodeEmf, emf, 88);
+  ExpectRandomDamageSurvived(DecodeEmf, emf, 100);
+}
+
+}  // namespace
