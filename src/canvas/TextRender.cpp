@@ -1,5 +1,136 @@
 #include "canvas/TextRender.h"
 
+#include "canvas/Layer.h"
+#include "imagelib/ImageLoader.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QHash>
+#include <QPainter>
+
+#include <algorithm>
+
+namespace {
+
+// A font of the face and styles whose cell (ascent plus descent) is exactly
+// `cellHeight` pixels where the face allows it, otherwise the largest cell
+// below it. The pixel size found is remembered per face, styles and height.
+QFont FontForCell(const QString& face, uint8_t styles, int cellHeight, bool antialias)
+{
+  QFont font(face);
+  font.setBold(styles & fsBold);
+  font.setItalic(styles & fsItalic);
+  font.setUnderline(styles & fsUnderline);
+  font.setStrikeOut(styles & fsStrikeOut);
+  font.setStyleStrategy(antialias ? QFont::PreferAntialias : QFont::NoAntialias);
+  font.setHintingPreference(QFont::PreferNoHinting);
+  cellHeight = std::max(cellHeight, 1);
+
+  thread_local QHash<QString, int> sizes;
+  const QString key = face + QChar(0x1F) + QString::number(styles) + QChar(0x1F) + QString::number(cellHeight);
+  auto it = sizes.constFind(key);
+  if (it != sizes.constEnd()) {
+    font.setPixelSize(*it);
+    return font;
+  }
+  auto cell = [&](int px) {
+    font.setPixelSize(px);
+    return QFontMetrics(font).height();
+  };
+  // The cell grows with the pixel size: find the largest size whose cell fits.
+  int lo = 1, hi = std::max(2, cellHeight);
+  while (cell(hi) <= cellHeight && hi < (1 << 16)) hi *= 2;
+  while (hi - lo > 1) {
+    const int mid = (lo + hi) / 2;
+    if (cell(mid) <= cellHeight) lo = mid;
+    else hi = mid;
+  }
+  if (sizes.size() > 4096) sizes.clear();
+  sizes.insert(key, lo);
+  font.setPixelSize(lo);
+  return font;
+}
+
+int TextWidth(const QFont& font, const QString& text)
+{
+  return QFontMetrics(font).horizontalAdvance(text);
+}
+
+// A white 24-bit bitmap with black text drawn by `draw` on an opaque white cell.
+template <typename DrawFn>
+QImage DrawText(int width, int height, const QFont& font, DrawFn draw)
+{
+  QImage canvas(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
+  canvas.fill(Qt::white);
+  {
+    QPainter p(&canvas);
+    p.setFont(font);
+    p.setPen(Qt::black);
+    p.setBackground(Qt::white);
+    p.setBackgroundMode(Qt::OpaqueMode);
+    p.setRenderHint(QPainter::TextAntialiasing, font.styleStrategy() != QFont::NoAntialias);
+    draw(p, QFontMetrics(font));
+  }
+  return canvas.convertToFormat(QImage::Format_BGR888);
+}
+
+void Blur(QImage& t, int height)
+{
+  if (height <= 200) {
+    Smooth3x3(t, 1);
+  } else if (height <= 400) {
+    DiagonalBlurPasses(t, 1);
+    Smooth3x3(t, 3);
+  } else if (height <= 800) {
+    DiagonalBlurPasses(t, 2);
+    Smooth3x3(t, 3);
+  } else {
+    DiagonalBlurPasses(t, 3);
+    Smooth3x3(t, 3);
+    Smooth3x3(t, 3);
+  }
+}
+
+// From the drawn text T to the finished picture and mask: shadow or flat
+// colour, crop to the ink, reduce into the box, centre.
+void Finish(QImage t, TColor color, bool shadow, int blurHeight, int offset, int boxWidth, int boxHeight,
+            QImage& picture, QImage& mask)
+{
+  QImage s;
+  if (shadow) {
+    const QImage q = t.copy();
+    Blur(t, blurHeight);
+    BlendBitmap(t, NewBitmap(t.width(), t.height(), 0x000000), &q, offset, offset, 0, true);
+    s = t.copy();
+    FillBitmap(t, 0x000000);
+    BlendBitmap(t, NewBitmap(t.width(), t.height(), color), &q, offset, offset, 0, true);
+    CropToContent(s, t);
+  } else {
+    s = t.copy();
+    CropToContent(t, s);
+    FillBitmap(t, color);
+  }
+  const QSize fit = ShrinkToBox(t.width(), t.height(), boxWidth, boxHeight);
+  const int w = std::max(fit.width() - 3, 1), h = std::max(fit.height() - 3, 1);
+  QImage p, k;
+  ResampleBitmap(t, p, w, h, 0xFFFFFF);
+  ResampleBitmap(s, k, w, h, 0xFFFFFF);
+  if (!shadow) {
+    Sharpen3x3(p, 1);
+    Sharpen3x3(k, 1);
+  }
+  picture = NewBitmap(boxWidth, boxHeight);
+  DrawBitmap(picture, p, (boxWidth - p.width()) / 2, (boxHeight - p.height()) / 2);
+  mask = NewBitmap(boxWidth, boxHeight);
+  DrawBitmap(mask, k, (boxWidth - k.width()) / 2, (boxHeight - k.height()) / 2);
+  for (int y = 0; y < mask.height(); ++y) {
+    uint8_t* row = mask.scanLine(y);
+    for (int x = 0; x < boxWidth; ++x) row[3 * x] = 0;
+  }
+}
+
+}  // namespace
+
 QString TrackLineForDisplay(const QString& line)
 {
   QString s = line;
@@ -8,16 +139,81 @@ QString TrackLineForDisplay(const QString& line)
   return s;
 }
 
-void RenderTextBitmap(const QString&, const QString&, TColor, uint8_t, bool, bool, int boxWidth, int boxHeight,
-                      QImage& picture, QImage& mask)
+void RenderTextBitmap(const QString& text, const QString& fontName, TColor color, uint8_t fontStyles, bool shadow,
+                      bool smooth, int boxWidth, int boxHeight, QImage& picture, QImage& mask)
 {
-  picture = NewBitmap(boxWidth, boxHeight);
-  mask = NewBitmap(boxWidth, boxHeight, 0x00FFFF);
+  boxWidth = std::max(boxWidth, 1);
+  boxHeight = std::max(boxHeight, 1);
+  const int s = smooth ? 4 : 1;
+  const int step = 10 * s;
+  const int maxWidth = s * (boxWidth - 6);
+  // The largest height (in steps) at which the text fits the width, then one
+  // step more: the crop and reduction below bring it into the box.
+  int h = std::max(s * (boxHeight - 6), 1);
+  while (h - step > 0 && TextWidth(FontForCell(fontName, fontStyles, h, smooth), text) > maxWidth) h -= step;
+  h += step;
+
+  const QFont font = FontForCell(fontName, fontStyles, h, smooth);
+  const int wW = TextWidth(font, QStringLiteral("W"));
+  QImage t = DrawText(TextWidth(font, text) + wW, h, font, [&](QPainter& p, const QFontMetrics& fm) {
+    p.drawText(wW / 2, fm.ascent(), text);
+  });
+  if (smooth) ShrinkBitmap(t, 4);
+  const int offset = std::min(-1, -(boxHeight - 6) / 40);
+  Finish(t, color, shadow, h, offset, boxWidth, boxHeight, picture, mask);
 }
 
-void RenderTracksBitmap(const QStringList&, const QString&, TColor, uint8_t, bool, bool, int, int boxWidth,
-                        int boxHeight, uint8_t, QImage& picture, QImage& mask)
+void RenderTracksBitmap(const QStringList& tracks, const QString& fontName, TColor color, uint8_t fontStyles,
+                        bool shadow, bool smooth, int /*lineSpace: spacing follows from the box*/, int boxWidth,
+                        int boxHeight, uint8_t alignment, QImage& picture, QImage& mask)
 {
-  picture = NewBitmap(boxWidth, boxHeight);
-  mask = NewBitmap(boxWidth, boxHeight, 0x00FFFF);
+  boxWidth = std::max(boxWidth, 1);
+  boxHeight = std::max(boxHeight, 1);
+  QStringList lines;
+  for (const QString& line : tracks) lines << TrackLineForDisplay(line);
+  if (lines.isEmpty()) lines << QString();
+  const int n = int(lines.size());
+  const int s = smooth ? 4 : 1;
+  const int area = std::max(s * (boxHeight - 6), 1);
+  const int maxWidth = s * (boxWidth - 6);
+  const int slot = area / n;
+  int f = std::max(area / n, 1);
+
+  QFont font = FontForCell(fontName, fontStyles, f, smooth);
+  int k = 0;
+  {
+    int widest = -1;
+    for (int i = 0; i < n; ++i) {
+      const int w = TextWidth(font, lines[i]);
+      if (w > widest) {
+        widest = w;
+        k = i;
+      }
+    }
+  }
+  const int step = smooth ? 10 : 3;
+  while (f - step > 0) {
+    font = FontForCell(fontName, fontStyles, f, smooth);
+    if (TextWidth(font, lines[k]) <= maxWidth && slot >= QFontMetrics(font).height()) break;
+    f -= step;
+  }
+  font = FontForCell(fontName, fontStyles, f, smooth);
+
+  const int wWW = TextWidth(font, QStringLiteral("WW"));
+  const int widthK = TextWidth(font, lines[k]);
+  const int m = wWW / 3;
+  const int g = (slot - f) / 2;
+  const int r = widthK + m;
+  QImage t = DrawText(widthK + wWW, area, font, [&](QPainter& p, const QFontMetrics& fm) {
+    for (int i = 0; i < n; ++i) {
+      const int wi = fm.horizontalAdvance(lines[i]);
+      int x = m;
+      if (alignment == taRight) x = m + r - wi;
+      else if (alignment == taCenter) x = (r - wi) / 2 + m;
+      p.drawText(x, i * (2 * g + f) + fm.ascent(), lines[i]);
+    }
+  });
+  if (smooth) ShrinkBitmap(t, 4);
+  const int offset = std::min(-1, -(f / 4) / 40);
+  Finish(t, color, shadow, f, offset, boxWidth, boxHeight, picture, mask);
 }
