@@ -1,23 +1,733 @@
 #include "imagelib/ImageLoader.h"
 
-QString ImageFileExt(const QString&) { return {}; }
+#include "codecs/CodecUtil.h"
+
+#if __has_include("codecs/GifCodec.h")
+#include "codecs/GifCodec.h"
+#define JKT_HAVE_GIF_ANIMATION 1
+#endif
+
+#include <QColor>
+#include <QFile>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// The extension table: key, type code and decoder of every supported format.
+
+enum class TFormatKind {
+  Jpeg,         // scaled decoding, progressive preview
+  Progressive,  // Targa, TIFF, PCX, Photoshop: progressive preview
+  Plain,        // RLA, portable any-map, Animator, Photo CD, Halo CUT
+  Bitmap,       // Windows bitmap
+  Icon,
+  Metafile,
+  Gif,
+};
+
+using TDecoder = bool (*)(const QByteArray&, const TDecodeOptions&, TDecodedImage&, QString&);
+
+struct TFormat {
+  const char* Key;
+  uint8_t Type;
+  TFormatKind Kind;
+  TDecoder Decode;
+};
+
+constexpr TFormat kFormats[] = {
+    {"JPG", 5, TFormatKind::Jpeg, DecodeJpeg},
+    {"JPE", 5, TFormatKind::Jpeg, DecodeJpeg},
+    {"JPEG", 5, TFormatKind::Jpeg, DecodeJpeg},
+    {"BMP", 14, TFormatKind::Bitmap, DecodeBmp},
+    {"DIB", 14, TFormatKind::Bitmap, DecodeBmp},
+    {"RLE", 14, TFormatKind::Bitmap, DecodeBmp},
+    {"ICO", 4, TFormatKind::Icon, DecodeIcon},
+    {"WMF", 1, TFormatKind::Metafile, DecodeWmf},
+    {"EMF", 1, TFormatKind::Metafile, DecodeEmf},
+    {"TGA", 12, TFormatKind::Progressive, DecodeTarga},
+    {"WIN", 12, TFormatKind::Progressive, DecodeTarga},
+    {"VST", 12, TFormatKind::Progressive, DecodeTarga},
+    {"VDA", 12, TFormatKind::Progressive, DecodeTarga},
+    {"ICB", 12, TFormatKind::Progressive, DecodeTarga},
+    {"TIF", 13, TFormatKind::Progressive, DecodeTiff},
+    {"TIFF", 13, TFormatKind::Progressive, DecodeTiff},
+    {"PCX", 7, TFormatKind::Progressive, DecodePcx},
+    {"PCC", 7, TFormatKind::Progressive, DecodePcx},
+    {"PSD", 10, TFormatKind::Progressive, DecodePsd},
+    {"PDD", 10, TFormatKind::Progressive, DecodePsd},
+    {"RPF", 11, TFormatKind::Plain, DecodeRla},
+    {"RLA", 11, TFormatKind::Plain, DecodeRla},
+    {"PPM", 9, TFormatKind::Plain, DecodePnm},
+    {"PGM", 9, TFormatKind::Plain, DecodePnm},
+    {"PBM", 9, TFormatKind::Plain, DecodePnm},
+    {"PIC", 8, TFormatKind::Plain, DecodeAnimator},
+    {"CEL", 8, TFormatKind::Plain, DecodeAnimator},
+    {"PCD", 6, TFormatKind::Plain, DecodePcd},
+    {"GIF", 3, TFormatKind::Gif, DecodeGifFirstFrame},
+    {"CUT", 2, TFormatKind::Plain, DecodeCut},
+};
+
+const TFormat* FormatOfName(const QString& fileName)
+{
+  for (const TFormat& f : kFormats) {
+    const QString dotted = QLatin1Char('.') + QLatin1String(f.Key);
+    if (fileName.size() >= dotted.size() && fileName.right(dotted.size()).toUpper() == dotted) return &f;
+  }
+  return nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Small helpers.
+
+constexpr int kWeightOne = 1024;  // the resample's weights are in 1/1024
+
+// Largest file the loaders read into memory.
+constexpr qint64 kMaxFileBytes = qint64(1) << 30;
+
+void FillWith(QImage& bmp, TColor color)
+{
+  bmp.fill(QColor(ColorRed(color), ColorGreen(color), ColorBlue(color)));
+}
+
+bool ReadWholeFile(const QString& fileName, QByteArray& data)
+{
+  QFile file(fileName);
+  if (!file.open(QIODevice::ReadOnly)) return false;
+  const qint64 size = file.size();
+  if (size <= 0 || size > kMaxFileBytes) return false;
+  data.resize(qsizetype(size));
+  return file.read(data.data(), size) == size;
+}
+
+// A 24-bit copy of any decoded picture; pictures with transparency are laid
+// on white, so their transparent parts come out white.
+QImage To24(const QImage& img)
+{
+  if (img.isNull() || img.format() == QImage::Format_BGR888) return img;
+  if (!img.hasAlphaChannel()) return img.convertToFormat(QImage::Format_BGR888);
+  QImage white(img.size(), QImage::Format_RGB32);
+  if (white.isNull()) return QImage();
+  white.fill(Qt::white);
+  {
+    QPainter p(&white);
+    p.drawImage(0, 0, img);
+  }
+  return white.convertToFormat(QImage::Format_BGR888);
+}
+
+// Width and height from a JPEG's frame header, read before decoding so the
+// decoder can be told its scale.
+bool JpegHeaderSize(const QByteArray& data, int& width, int& height)
+{
+  const auto* p = reinterpret_cast<const uint8_t*>(data.constData());
+  const size_t n = size_t(data.size());
+  if (n < 4 || p[0] != 0xFF || p[1] != 0xD8) return false;
+  size_t i = 2;
+  while (i + 4 <= n) {
+    if (p[i] != 0xFF) return false;
+    const uint8_t marker = p[i + 1];
+    if (marker == 0xFF) {  // fill byte
+      ++i;
+      continue;
+    }
+    i += 2;
+    if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) continue;  // no length
+    if (marker == 0xD9 || marker == 0xDA) return false;  // image data before any frame
+    const size_t len = size_t(p[i]) << 8 | p[i + 1];
+    if (len < 2) return false;
+    if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
+      if (i + 7 > n) return false;
+      height = int(p[i + 3]) << 8 | p[i + 4];
+      width = int(p[i + 5]) << 8 | p[i + 6];
+      return width > 0 && height > 0;
+    }
+    i += len;
+  }
+  return false;
+}
+
+// Column or row weights of the resample, in 1/1024: 1024 for a source column
+// that lies wholly inside its output column, otherwise the share left of the
+// output edge that cuts it. A ratio of exactly 1 gives 1023 everywhere, so
+// that every source column closes an output column.
+void ComputeWeights(int n, int newN, std::vector<uint16_t>& w)
+{
+  w.assign(size_t(n), uint16_t(kWeightOne));
+  const double f = double(n) / double(newN);
+  if (f == 1.0) {
+    std::fill(w.begin(), w.end(), uint16_t(kWeightOne - 1));
+    return;
+  }
+  int k = 0;
+  for (int i = 0; i < n; ++i) {
+    const double edge = double(k + 1) * f;
+    if (double(i + 1) <= edge) continue;
+    // Only an enlargement (outside the callers' use) could push the share
+    // outside 0 … 1024; it is held there so no sum ever goes negative.
+    const double share = std::trunc((edge - double(i)) * kWeightOne);
+    w[size_t(i)] = uint16_t(std::clamp(share, 0.0, double(kWeightOne)));
+    ++k;
+  }
+}
+
+// True when the resample has anything to reduce: otherwise it copies.
+bool Reduces(int width, int height, int newWidth, int newHeight)
+{
+  return double(width) / double(newWidth) > 1.0 || double(height) / double(newHeight) > 1.0;
+}
+
+// The whole-bitmap reduction of a decoded picture into the box, written to a
+// separate bitmap so the caller's destination is only replaced on success.
+bool FitInto(const QImage& work, QImage& dest, int boxWidth, int boxHeight, TColor back,
+             const TScaleProgress& progress, QSize* fitted = nullptr)
+{
+  const QSize s = ShrinkToBox(work.width(), work.height(), boxWidth, boxHeight);
+  QImage out;
+  ResampleBitmap(work, out, s.width(), s.height(), back, progress);
+  if (out.isNull()) return false;
+  if (fitted) *fitted = s;
+  dest = out;
+  return true;
+}
+
+// Fills the preview target while a progressive reader decodes: the
+// destination is re-created as soon as the picture's size is known and every
+// row goes straight into the row-by-row resample (or is copied when the
+// picture is shown at its own size).
+class TPreviewSink : public TRowSink {
+public:
+  TPreviewSink(QImage& dest, int boxWidth, int boxHeight, bool fullSize, TColor back, int* outWidth,
+               int* outHeight)
+      : m_dest(dest), m_boxWidth(boxWidth), m_boxHeight(boxHeight), m_fullSize(fullSize), m_back(back),
+        m_outWidth(outWidth), m_outHeight(outHeight)
+  {
+  }
+
+  void Begin(int width, int height, bool bottomUp) override
+  {
+    m_begun = true;
+    if (m_outWidth) *m_outWidth = width;
+    if (m_outHeight) *m_outHeight = height;
+    m_ok = false;
+    if (width <= 0 || height <= 0) return;
+    const QSize s = m_fullSize ? QSize(width, height) : ShrinkToBox(width, height, m_boxWidth, m_boxHeight);
+    m_ok = m_rows.Begin(m_dest, width, height, s.width(), s.height(), m_back, bottomUp);
+  }
+
+  void Row(int y, const uint8_t* bgr) override
+  {
+    if (m_ok) m_rows.AddRow(y, bgr);
+  }
+
+  bool Begun() const { return m_begun; }
+  bool Ok() const { return m_ok; }
+
+private:
+  QImage& m_dest;
+  int m_boxWidth, m_boxHeight;
+  bool m_fullSize;
+  TColor m_back;
+  int* m_outWidth;
+  int* m_outHeight;
+  bool m_begun = false;
+  bool m_ok = false;
+  TRowResampler m_rows;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Extension table look-ups.
+
+QString ImageFileExt(const QString& fileName)
+{
+  const TFormat* f = FormatOfName(fileName);
+  return f ? QString::fromLatin1(f->Key) : QString();
+}
+
 bool IsImageFile(const QString& fileName) { return !ImageFileExt(fileName).isEmpty(); }
-uint8_t ImageFileType(const QString&) { return 0; }
-int ShrinkFactor(int, int, int, int) { return 1; }
-void ShrinkBitmap(QImage&, int, const TScaleProgress&) {}
-void ResampleBitmap(const QImage& src, QImage& dest, int w, int h, TColor, const TScaleProgress&)
+
+uint8_t ImageFileType(const QString& extensionKey)
 {
-  dest = src.scaled(w, h);
+  for (const TFormat& f : kFormats)
+    if (extensionKey == QLatin1String(f.Key)) return f.Type;
+  return 0;
 }
-uint8_t BitmapBitCount(const QImage&) { return 24; }
-uint8_t IconBitCount(const QByteArray&) { return 8; }
-bool LoadImageFile(const QString&, QImage&, int, int, int*, int*, int*, const TScaleProgress&,
-                   const TDecodeProgress&)
+
+QStringList ImageFileKeys()
 {
-  return false;
+  QStringList keys;
+  for (const TFormat& f : kFormats) keys << QString::fromLatin1(f.Key);
+  return keys;
 }
-bool LoadPreviewFile(const QString&, QImage&, TGifAnimation*, TColor, int, int, int*, int*, bool,
-                     const TScaleProgress&, const TDecodeProgress&, const TDecodeProgress&)
+
+// ---------------------------------------------------------------------------
+// Reduction.
+
+int ShrinkFactor(int width, int height, int boxWidth, int boxHeight)
 {
-  return false;
+  const int64_t w = width, h = height, bw = boxWidth, bh = boxHeight;
+  if (w <= 2 * bw && h <= 2 * bh) return 1;
+  if (w <= 4 * bw && h <= 4 * bh) return 2;
+  if (w <= 8 * bw && h <= 8 * bh) return 4;
+  return 8;
+}
+
+void ShrinkBitmap(QImage& bmp, int factor, const TScaleProgress& progress)
+{
+  int shift;
+  switch (factor) {
+  case 2: shift = 2; break;
+  case 4: shift = 4; break;
+  case 8: shift = 6; break;
+  case 16: shift = 8; break;
+  case 32: shift = 10; break;
+  default: return;
+  }
+  if (bmp.isNull()) return;
+  try {
+    const QImage src = bmp.format() == QImage::Format_BGR888 ? bmp : bmp.convertToFormat(QImage::Format_BGR888);
+    const int w = src.width(), h = src.height();
+    int nw = w / factor, nh = h / factor;
+    if (nw == 0 && nh == 0) return;
+    // A picture narrower (or shorter) than the factor gives one column (row)
+    // that averages all the source pixels it has.
+    const bool narrow = nw == 0;
+    const bool flat = !narrow && nh == 0;
+    if (narrow) nw = 1;
+    if (flat) nh = 1;
+    const int cellWidth = narrow ? w : factor;
+    const int cellHeight = flat ? h : factor;
+    const uint32_t cellPixels = uint32_t(cellWidth * cellHeight);
+    const bool byShift = !narrow && !flat;
+
+    QImage out(nw, nh, QImage::Format_BGR888);
+    if (out.isNull()) return;
+    std::vector<uint32_t> sums(size_t(nw) * 3, 0);
+    const int usedRows = nh * cellHeight;
+    int lastPercent = -1;
+    for (int y = 0; y < h; ++y) {
+      if (y < usedRows) {
+        const uint8_t* p = src.constScanLine(y);
+        uint32_t* s = sums.data();
+        if (cellWidth == 2) {
+          for (int i = 0; i < nw; ++i, p += 6, s += 3) {
+            s[0] += uint32_t(p[0]) + p[3];
+            s[1] += uint32_t(p[1]) + p[4];
+            s[2] += uint32_t(p[2]) + p[5];
+          }
+        } else {
+          for (int i = 0; i < nw; ++i, s += 3) {
+            uint32_t b = 0, g = 0, r = 0;
+            for (int k = 0; k < cellWidth; ++k, p += 3) {
+              b += p[0];
+              g += p[1];
+              r += p[2];
+            }
+            s[0] += b;
+            s[1] += g;
+            s[2] += r;
+          }
+        }
+        if (y % cellHeight == cellHeight - 1) {
+          uint8_t* o = out.scanLine(y / cellHeight);
+          const size_t n = size_t(nw) * 3;
+          if (byShift) {
+            for (size_t j = 0; j < n; ++j) o[j] = uint8_t(sums[j] >> shift);
+          } else {
+            for (size_t j = 0; j < n; ++j) o[j] = uint8_t(sums[j] / cellPixels);
+          }
+          std::fill(sums.begin(), sums.end(), 0);
+        }
+      }
+      const int percent = int(int64_t(y) * 100 / h);
+      if (percent != lastPercent) {
+        lastPercent = percent;
+        if (progress && !progress(percent)) return;
+      }
+    }
+    bmp = out;
+  } catch (const std::exception&) {
+    // Not enough memory: the bitmap stays as it was.
+  }
+}
+
+bool TRowResampler::Begin(QImage& dest, int width, int height, int newWidth, int newHeight, TColor backColor,
+                          bool bottomUp)
+{
+  m_dest = nullptr;
+  m_done = 0;
+  m_acc32.clear();
+  m_acc64.clear();
+  try {
+    QString error;
+    if (width <= 0 || height <= 0 || newWidth <= 0 || newHeight <= 0 ||
+        !CheckImageSize(width, height, error) || !CheckImageSize(newWidth, newHeight, error)) {
+      dest = QImage();
+      return false;
+    }
+    m_w = width;
+    m_h = height;
+    m_bottomUp = bottomUp;
+    const double fy = double(height) / double(newHeight);
+    m_copy = !Reduces(width, height, newWidth, newHeight);
+    m_nw = m_copy ? width : newWidth;
+    m_nh = m_copy ? height : newHeight;
+    dest = QImage(m_nw, m_nh, QImage::Format_BGR888);
+    if (dest.isNull()) return false;
+    FillWith(dest, backColor);
+    if (!m_copy) {
+      ComputeWeights(width, newWidth, m_wx);
+      ComputeWeights(height, newHeight, m_wy);
+      // One output row gathers at most about fy + 2 source rows of weight
+      // 1024 and value 255; beyond 32 bits only for extreme reductions.
+      m_wide = (fy + 2.0) * kWeightOne * 255.0 >= 4294967295.0;
+      if (m_wide) m_acc64.assign(size_t(width) * 3, 0);
+      else m_acc32.assign(size_t(width) * 3, 0);
+      m_sy = 0;
+      if (bottomUp) {
+        // The output row of the accumulation in progress: one past the row
+        // closed by the bottom row, which always closes one.
+        int closing = 0;
+        for (int y = 0; y < height; ++y)
+          if (m_wy[size_t(y)] != kWeightOne || y == height - 1) ++closing;
+        m_outRow = closing;
+      } else {
+        m_outRow = 0;
+      }
+    }
+    m_dest = &dest;
+    return true;
+  } catch (const std::exception&) {
+    dest = QImage();
+    m_dest = nullptr;
+    return false;
+  }
+}
+
+int TRowResampler::NextRow() const
+{
+  if (!m_dest || m_done >= m_h) return -1;
+  return m_bottomUp ? m_h - 1 - m_done : m_done;
+}
+
+bool TRowResampler::AddRow(int y, const uint8_t* bgr)
+{
+  if (y < 0 || y != NextRow()) return false;
+  if (m_copy) std::memcpy(m_dest->scanLine(y), bgr, size_t(m_w) * 3);
+  else AddReduced(y, bgr);
+  ++m_done;
+  return true;
+}
+
+template <typename T>
+void TRowResampler::Accumulate(std::vector<T>& acc, const uint8_t* bgr, uint32_t w, bool reset)
+{
+  T* a = acc.data();
+  const size_t n = acc.size();
+  if (reset) {
+    for (size_t j = 0; j < n; ++j) a[j] = T(w) * bgr[j];
+  } else if (w == uint32_t(kWeightOne)) {
+    for (size_t j = 0; j < n; ++j) a[j] += T(bgr[j]) << 10;
+  } else {
+    for (size_t j = 0; j < n; ++j) a[j] += T(w) * bgr[j];
+  }
+}
+
+template <typename T>
+void TRowResampler::EmitRow(const std::vector<T>& acc, int r)
+{
+  if (r < 0 || r >= m_nh) return;
+  uint8_t* out = m_dest->scanLine(r);
+  const T* a = acc.data();
+  const uint16_t* wx = m_wx.data();
+  const uint64_t sy = m_sy;
+  uint64_t s0 = 0, s1 = 0, s2 = 0, sx = 0;
+  int m = 0;
+  const int last = m_w - 1;
+  for (int i = 0; i <= last; ++i, a += 3) {
+    const uint64_t w = wx[i];
+    s0 += w * a[0];
+    s1 += w * a[1];
+    s2 += w * a[2];
+    sx += w;
+    if (w != uint64_t(kWeightOne) || i == last) {
+      const uint64_t d = sx * sy;
+      if (m < m_nw && d != 0) {
+        uint8_t* o = out + 3 * m;
+        o[0] = uint8_t(s0 / d);
+        o[1] = uint8_t(s1 / d);
+        o[2] = uint8_t(s2 / d);
+      }
+      ++m;
+      const uint64_t rest = uint64_t(kWeightOne) - w;
+      s0 = rest * a[0];
+      s1 = rest * a[1];
+      s2 = rest * a[2];
+      sx = rest;
+    }
+  }
+}
+
+void TRowResampler::AddReduced(int y, const uint8_t* bgr)
+{
+  const uint32_t w = m_wy[size_t(y)];
+  const bool closing = w != uint32_t(kWeightOne) || y == m_h - 1;
+  const uint32_t rest = uint32_t(kWeightOne) - w;
+  auto step = [&](auto& acc) {
+    if (!m_bottomUp) {
+      Accumulate(acc, bgr, w, false);
+      m_sy += w;
+      if (closing) {
+        EmitRow(acc, m_outRow++);
+        Accumulate(acc, bgr, rest, true);
+        m_sy = rest;
+      }
+      return;
+    }
+    // Upwards: a closing row first completes the output row below it with
+    // its lower share, then starts its own output row with its upper share.
+    if (!closing) {
+      Accumulate(acc, bgr, w, false);
+      m_sy += w;
+    } else {
+      if (y != m_h - 1) {
+        Accumulate(acc, bgr, rest, false);
+        m_sy += rest;
+        EmitRow(acc, m_outRow);
+      }
+      Accumulate(acc, bgr, w, true);
+      m_sy = w;
+      --m_outRow;
+    }
+    if (y == 0) EmitRow(acc, m_outRow);
+  };
+  if (m_wide) step(m_acc64);
+  else step(m_acc32);
+}
+
+void ResampleBitmap(const QImage& src, QImage& dest, int newWidth, int newHeight, TColor backColor,
+                    const TScaleProgress& progress)
+{
+  try {
+    if (src.isNull() || newWidth <= 0 || newHeight <= 0) {
+      dest = QImage();
+      return;
+    }
+    // Holds the source's pixels even when dest is the source itself.
+    const QImage s = src.format() == QImage::Format_BGR888 ? src : src.convertToFormat(QImage::Format_BGR888);
+    const int h = s.height();
+    if (!Reduces(s.width(), h, newWidth, newHeight)) {
+      dest = s.copy();
+      if (progress) progress(100);
+      return;
+    }
+    TRowResampler rows;
+    if (!rows.Begin(dest, s.width(), h, newWidth, newHeight, backColor)) return;
+    int lastPercent = -1;
+    for (int y = 0; y < h; ++y) {
+      rows.AddRow(y, s.constScanLine(y));
+      const int percent = int(int64_t(y + 1) * 100 / h);
+      if (percent != lastPercent) {
+        lastPercent = percent;
+        if (progress && !progress(percent)) return;
+      }
+    }
+  } catch (const std::exception&) {
+    dest = QImage();
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Bit counts.
+
+uint8_t BitmapBitCount(const QImage& bmp)
+{
+  switch (bmp.format()) {
+  case QImage::Format_Invalid: return 24;  // no pixel format of its own
+  case QImage::Format_Mono:
+  case QImage::Format_MonoLSB: return 1;
+  case QImage::Format_Indexed8:
+  case QImage::Format_Grayscale8:
+  case QImage::Format_Alpha8: return 8;
+  case QImage::Format_RGB555: return 15;
+  case QImage::Format_RGB16:
+  case QImage::Format_RGB444:
+  case QImage::Format_ARGB4444_Premultiplied:
+  case QImage::Format_Grayscale16: return 16;
+  case QImage::Format_RGB888:
+  case QImage::Format_BGR888: return 24;
+  case QImage::Format_RGB32:
+  case QImage::Format_ARGB32:
+  case QImage::Format_ARGB32_Premultiplied:
+  case QImage::Format_RGBX8888:
+  case QImage::Format_RGBA8888:
+  case QImage::Format_RGBA8888_Premultiplied: return 32;
+  default: return 16;  // any other layout counts as a custom format
+  }
+}
+
+uint8_t IconBitCount(const QByteArray& iconFile)
+{
+  if (iconFile.size() < 9) return 8;
+  switch (uint8_t(iconFile[8])) {
+  case 2: return 1;
+  case 16: return 4;
+  default: return 8;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Loaders.
+
+bool LoadImageFile(const QString& fileName, QImage& dest, int boxWidth, int boxHeight, int* outWidth,
+                   int* outHeight, int* outBitCount, const TScaleProgress& scaleProgress,
+                   const TDecodeProgress& decodeProgress)
+{
+  try {
+    const TFormat* format = FormatOfName(fileName);
+    if (!format || boxWidth <= 0 || boxHeight <= 0) return false;
+    QByteArray data;
+    if (!ReadWholeFile(fileName, data)) return false;
+
+    TDecodeOptions opt;
+    opt.FileName = fileName;
+    const TFormatKind kind = format->Kind;
+    const bool decoderProgress =
+        kind == TFormatKind::Jpeg || kind == TFormatKind::Progressive || kind == TFormatKind::Plain;
+    if (decoderProgress) opt.Progress = decodeProgress;
+    if (kind == TFormatKind::Jpeg) {
+      int w = 0, h = 0;
+      if (JpegHeaderSize(data, w, h)) opt.ScaleDenom = ShrinkFactor(w, h, boxWidth, boxHeight);
+    }
+
+    TDecodedImage decoded;
+    QString error;
+    if (!format->Decode(data, opt, decoded, error)) return false;
+    QImage work = To24(decoded.Bitmap);
+    if (work.isNull() || decoded.Width <= 0 || decoded.Height <= 0) return false;
+
+    int bitCount = decoded.BitCount;
+    bool sharpen = true;
+    switch (kind) {
+    case TFormatKind::Icon:
+      bitCount = IconBitCount(data);
+      sharpen = false;
+      break;
+    case TFormatKind::Metafile:
+      bitCount = BitmapBitCount(work);
+      sharpen = false;
+      break;
+    case TFormatKind::Jpeg:
+      break;  // already reduced by the decoder
+    default: {
+      const int f = ShrinkFactor(work.width(), work.height(), boxWidth, boxHeight);
+      if (f > 1) ShrinkBitmap(work, f, scaleProgress);
+      break;
+    }
+    }
+
+    QImage result;
+    QSize fitted;
+    if (!FitInto(work, result, boxWidth, boxHeight, 0xFFFFFF, scaleProgress, &fitted)) return false;
+    if (sharpen && fitted != QSize(decoded.Width, decoded.Height)) Sharpen3x3(result, 1);
+
+    dest = result;
+    if (outWidth) *outWidth = decoded.Width;
+    if (outHeight) *outHeight = decoded.Height;
+    if (outBitCount) *outBitCount = bitCount;
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool LoadPreviewFile(const QString& fileName, QImage& dest, TGifAnimation* animation, TColor backColor,
+                     int boxWidth, int boxHeight, int* outWidth, int* outHeight, bool fullSize,
+                     const TScaleProgress& scaleProgress, const TDecodeProgress& progressiveProgress,
+                     const TDecodeProgress& otherProgress)
+{
+  try {
+    const TFormat* format = FormatOfName(fileName);
+    if (!format) return false;
+    if (!fullSize && (boxWidth <= 0 || boxHeight <= 0)) return false;
+    QByteArray data;
+    if (!ReadWholeFile(fileName, data)) return false;
+
+    TDecodeOptions opt;
+    opt.FileName = fileName;
+    TDecodedImage decoded;
+    QString error;
+    const TFormatKind kind = format->Kind;
+
+    // Places a whole decoded picture: a copy at full size, else fitted.
+    auto place = [&](const QImage& work, int width, int height, TColor back) {
+      if (work.isNull()) return false;
+      if (fullSize) {
+        dest = work;
+      } else if (!FitInto(work, dest, boxWidth, boxHeight, back, scaleProgress)) {
+        return false;
+      }
+      if (outWidth) *outWidth = width;
+      if (outHeight) *outHeight = height;
+      return true;
+    };
+
+    switch (kind) {
+    case TFormatKind::Jpeg:
+    case TFormatKind::Progressive: {
+      TPreviewSink sink(dest, boxWidth, boxHeight, fullSize, backColor, outWidth, outHeight);
+      opt.Sink = &sink;
+      opt.Progress = progressiveProgress;
+      if (!format->Decode(data, opt, decoded, error)) return false;
+      if (sink.Begun()) return sink.Ok();
+      // The reader delivered the picture whole instead of row by row.
+      return place(To24(decoded.Bitmap), decoded.Width, decoded.Height, backColor);
+    }
+    case TFormatKind::Bitmap:
+    case TFormatKind::Icon:
+    case TFormatKind::Metafile: {
+      if (!format->Decode(data, opt, decoded, error)) return false;
+      if (decoded.Width <= 0 || decoded.Height <= 0) return false;
+      if (!place(To24(decoded.Bitmap), decoded.Width, decoded.Height, backColor)) return false;
+      if (fullSize && kind == TFormatKind::Bitmap && otherProgress) otherProgress(100);
+      return true;
+    }
+    case TFormatKind::Plain:
+      opt.Progress = otherProgress;
+      if (!format->Decode(data, opt, decoded, error)) return false;
+      return place(To24(decoded.Bitmap), decoded.Width, decoded.Height, 0xFFFFFF);
+    case TFormatKind::Gif: {
+#ifdef JKT_HAVE_GIF_ANIMATION
+      TGifAnimation gif;
+      if (!gif.LoadFromData(data, error) || gif.FrameCount() == 0) return false;
+      bool ok = true;
+      if (gif.FrameCount() == 1) {
+        QImage canvas = gif.NewCanvas();
+        if (canvas.isNull()) return false;
+        gif.RenderFrame(0, canvas, nullptr);
+        ok = place(To24(canvas), gif.ScreenWidth, gif.ScreenHeight, 0xFFFFFF);
+      } else {
+        if (outWidth) *outWidth = gif.ScreenWidth;
+        if (outHeight) *outHeight = gif.ScreenHeight;
+      }
+      if (ok && animation) *animation = std::move(gif);
+      return ok;
+#else
+      (void)animation;
+      if (!format->Decode(data, opt, decoded, error)) return false;
+      return place(To24(decoded.Bitmap), decoded.Width, decoded.Height, 0xFFFFFF);
+#endif
+    }
+    }
+    return false;
+  } catch (...) {
+    return false;
+  }
 }

@@ -7,9 +7,11 @@
 
 #include <QImage>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 using TScaleProgress = std::function<bool(int percent)>;
 
@@ -20,18 +22,68 @@ QString ImageFileExt(const QString& fileName);
 bool IsImageFile(const QString& fileName);
 // ImageType code 1 … 14 of an extension key, 0 for any other.
 uint8_t ImageFileType(const QString& extensionKey);
+// Every supported extension key ("JPG", "JPE", …), in table order.
+QStringList ImageFileKeys();
 // 1, 2, 4 or 8: the power-of-two pre-reduction for a picture and a box.
 int ShrinkFactor(int width, int height, int boxWidth, int boxHeight);
 // Reduces in place by 2, 4, 8, 16 or 32 (box filter); other factors do nothing.
+// Progress gets row × 100 div height whenever that value changes; false stops
+// and leaves the bitmap as it was.
 void ShrinkBitmap(QImage& bmp, int factor, const TScaleProgress& progress = {});
 // Area-averaging reduction of src into dest (newWidth × newHeight), back colour
-// for what is not written.
+// for what is not written. Progress gets (row + 1) × 100 div height whenever
+// that value changes; false stops, the unwritten rows keep the back colour.
 void ResampleBitmap(const QImage& src, QImage& dest, int newWidth, int newHeight, TColor backColor,
                     const TScaleProgress& progress = {});
 // Bits per pixel of a QImage's pixel format (1 … 32).
 uint8_t BitmapBitCount(const QImage& bmp);
 // Bit count of an icon file from its directory (byte 8 of the file).
 uint8_t IconBitCount(const QByteArray& iconFile);
+
+// The row-by-row form of ResampleBitmap: the rows of a width × height picture
+// go in one at a time, and each output row is written into the destination
+// the moment its last source row has arrived. The weights and sums are those
+// of ResampleBitmap, so the result is the same byte for byte.
+//
+// Rows may also arrive bottom-up. Every output row is a weighted sum of its
+// own source rows (plus a share of the row on its upper edge), and the sum
+// does not depend on the order of its terms, so the same weights are applied
+// walking upwards: a row on an output edge first completes the output row
+// below it with its lower share, then opens its own output row with its upper
+// share. No rows are buffered.
+class TRowResampler {
+public:
+  // Re-creates dest, filled with the back colour, at newWidth × newHeight; or,
+  // when neither side is reduced, at width × height, and the rows are then
+  // copied unchanged. False (dest null) when the sizes are refused or there is
+  // not enough memory.
+  bool Begin(QImage& dest, int width, int height, int newWidth, int newHeight, TColor backColor,
+             bool bottomUp = false);
+  // The next row in arrival order: y is its index in the picture (0 = top)
+  // and must be the next one expected (NextRow()); other rows are ignored.
+  // Returns false when the row was ignored.
+  bool AddRow(int y, const uint8_t* bgr);
+  // Index of the row expected next, or -1 when all rows have arrived.
+  int NextRow() const;
+  bool Copying() const { return m_copy; }
+
+private:
+  template <typename T> void Accumulate(std::vector<T>& acc, const uint8_t* bgr, uint32_t w, bool reset);
+  template <typename T> void EmitRow(const std::vector<T>& acc, int r);
+  void AddReduced(int y, const uint8_t* bgr);
+
+  QImage* m_dest = nullptr;
+  int m_w = 0, m_h = 0, m_nw = 0, m_nh = 0;
+  bool m_bottomUp = false;
+  bool m_copy = false;
+  bool m_wide = false;  // sums need 64 bits (extreme vertical reductions)
+  int m_done = 0;       // rows received
+  int m_outRow = 0;     // output row the next closing row belongs to
+  uint64_t m_sy = 0;    // sum of the row weights in the current sums
+  std::vector<uint16_t> m_wx, m_wy;
+  std::vector<uint32_t> m_acc32;
+  std::vector<uint64_t> m_acc64;
+};
 
 // Loads a picture fitted into the box (never enlarged). Returns false and
 // leaves dest untouched when the file can not be read.
