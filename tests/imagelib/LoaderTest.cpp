@@ -377,3 +377,44 @@ TEST(LoadPreviewFile, OneFrameGifFillsBothTwoFramesOnlyTheAnimation)
   EXPECT_TRUE(LoadPreviewFile(two, dest, nullptr, 0xFFFFFF, 100, 100, &w, &h, false));
   EXPECT_TRUE(SamePixels(dest, before));
 }
+
+TEST(LoadPreviewFile, BottomUpTargaFillsFromTheBottomWithTheSameResult)
+{
+  // An uncompressed 24-bit Targa stored bottom row first.
+  const QImage photo = Photo(123, 77);
+  QByteArray tga(18, '\0');
+  tga[2] = 2;
+  tga[12] = char(123);
+  tga[14] = char(77);
+  tga[16] = 24;
+  for (int y = 76; y >= 0; --y) tga.append(reinterpret_cast<const char*>(photo.constScanLine(y)), 123 * 3);
+  const QString path = TempFile("bottom.tga");
+  WriteBytes(path, tga);
+  SKIP_WITHOUT_READER(DecodeTarga, path);
+
+  QImage dest;
+  int w = 0, h = 0;
+  std::vector<int> calls;
+  auto record = [&](int p) {
+    calls.push_back(p);
+    return true;
+  };
+  ASSERT_TRUE(LoadPreviewFile(path, dest, nullptr, 0xFFFFFF, 50, 50, &w, &h, true, {}, record));
+  EXPECT_TRUE(SamePixels(dest, photo));
+  ASSERT_FALSE(calls.empty());
+  EXPECT_EQ(calls.back(), -100);  // passed through as the reader reports it
+
+  ASSERT_TRUE(LoadPreviewFile(path, dest, nullptr, 0x00FFFF, 50, 50, &w, &h, false));
+  QImage expected;
+  ResampleBitmap(photo, expected, 50, 31, 0x00FFFF);
+  EXPECT_TRUE(SamePixels(dest, expected));
+  EXPECT_EQ(w, 123);
+  EXPECT_EQ(h, 77);
+
+  // Stopped after the first rows: the top keeps the back colour.
+  int rows = 0;
+  ASSERT_TRUE(LoadPreviewFile(path, dest, nullptr, 0x00FFFF, 50, 50, &w, &h, false, {},
+                              [&](int) { return ++rows < 20; }));
+  EXPECT_EQ(PixelAt(dest, 10, 0), 0x00FFFFu);
+  EXPECT_EQ(PixelAt(dest, 10, 30), PixelAt(expected, 10, 30));
+}
