@@ -1,0 +1,155 @@
+#pragma once
+// Straightforward, slow versions of the effects written directly from their
+// formulas, to compare the fast routines against on random pictures.
+
+#include <QImage>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+namespace ref {
+
+inline int Clamp(int64_t v) { return int(std::clamp<int64_t>(v, 0, 255)); }
+inline uint8_t* Px(QImage& img, int x, int y) { return img.scanLine(y) + 3 * x; }
+inline const uint8_t* Px(const QImage& img, int x, int y) { return img.constScanLine(y) + 3 * x; }
+
+// Channel values of the region's pixels changed by the contrast formula.
+inline void AdjustColors(QImage& img, const int offset[3], const int contrast[3], bool gray,
+                         bool negative, const bool zero[3], int x1, int y1, int x2, int y2)
+{
+  int64_t sum[3] = {0, 0, 0};
+  for (int y = y1; y <= y2; ++y)
+    for (int x = x1; x <= x2; ++x)
+      for (int c = 0; c < 3; ++c) sum[c] += Px(img, x, y)[c];
+  const int64_t n = int64_t(x2 - x1 + 1) * (y2 - y1 + 1);
+  for (int y = y1; y <= y2; ++y)
+    for (int x = x1; x <= x2; ++x) {
+      uint8_t* p = Px(img, x, y);
+      int v[3];
+      for (int c = 0; c < 3; ++c) {
+        const int64_t m = contrast[c] + 100, k = m > 100 ? m * m / 100 : m, mean = sum[c] / n;
+        v[c] = int(std::clamp<int64_t>(mean + (p[c] - mean) * k / 100 + offset[c], 0, 254));
+        if (zero[c]) v[c] = 0;
+      }
+      if (gray) v[0] = v[1] = v[2] = (v[0] + v[1] + v[2]) / 3;
+      for (int c = 0; c < 3; ++c) p[c] = uint8_t(negative ? 255 - v[c] : v[c]);
+    }
+}
+
+// Literal window of the rank filters: arrays of (s + 1)², zero padded, sorted.
+inline QImage RankFilter(const QImage& src, int sx, int sy, int kind)
+{
+  QImage out = src.copy();
+  const int w = src.width(), h = src.height(), n = (sx + 1) * (sy + 1);
+  std::vector<uint8_t> a(n);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const int x0 = std::max(x - sx / 2, 0), y0 = std::max(y - sy / 2, 0);
+      const int x1 = std::min(x0 + sx, w - 1), y1 = std::min(y0 + sy, h - 1);
+      for (int c = 0; c < 3; ++c) {
+        std::fill(a.begin(), a.end(), 0);
+        int i = 0, mx = 0, mn = 255;
+        for (int yy = y0; yy <= y1; ++yy)
+          for (int xx = x0; xx <= x1; ++xx) {
+            const int v = Px(src, xx, yy)[c];
+            a[i++] = uint8_t(v);
+            mx = std::max(mx, v);
+            mn = std::min(mn, v);
+          }
+        std::sort(a.begin(), a.end());
+        const int med = n == 1 ? a[0] : (a[n / 2] + a[n / 2 - 1]) / 2;
+        Px(out, x, y)[c] = uint8_t(kind == 1 ? mx : kind == 3 ? mn : med);
+      }
+    }
+  return out;
+}
+
+inline QImage MotionBlur(const QImage& src, int level, int dir)
+{
+  static const int sx[9] = {0, -1, 0, 1, 1, 1, 0, -1, -1}, sy[9] = {0, -1, -1, -1, 0, 1, 1, 1, 0};
+  const int dx = sx[dir], dy = sy[dir], w = src.width(), h = src.height();
+  QImage out = src.copy();
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      int n = level;
+      if (dx == -1) n = std::min(n, x);
+      if (dx == 1) n = std::min(n, w - 1 - x);
+      if (dy == -1) n = std::min(n, y);
+      if (dy == 1) n = std::min(n, h - 1 - y);
+      for (int c = 0; c < 3; ++c) {
+        int s = 0;
+        for (int e = 0; e <= n; ++e) s += Px(src, x + e * dx, y + e * dy)[c];
+        Px(out, x, y)[c] = uint8_t(s / (n + 1));
+      }
+    }
+  return out;
+}
+
+inline QImage Emboss(const QImage& src, int d, int dir)
+{
+  const int w = src.width(), h = src.height(), f = -(d / 2), g = d - d / 2;
+  QImage out = src.copy();
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const int xa = std::max(x + f, 0), xb = std::min(x + g, w - 1);
+      const int ya = std::max(y + f, 0), yb = std::min(y + g, h - 1);
+      const int B[9][2] = {{0, 0}, {xb, yb}, {x, yb}, {xa, yb}, {xa, y},
+                           {xa, ya}, {x, ya}, {xb, ya}, {xb, y}};
+      const int A[9][2] = {{0, 0}, {xa, ya}, {x, ya}, {xb, ya}, {xb, y},
+                           {xb, yb}, {x, yb}, {xa, yb}, {xa, y}};
+      for (int c = 0; c < 3; ++c)
+        Px(out, x, y)[c] = uint8_t(Clamp(Px(src, B[dir][0], B[dir][1])[c] -
+                                         Px(src, A[dir][0], A[dir][1])[c] + 127));
+    }
+  return out;
+}
+
+// Sharpen along one line (mode 1 horizontal, 2 vertical) and edge sketch.
+inline QImage InnerFilter(const QImage& src, int what)
+{
+  const int w = src.width(), h = src.height();
+  QImage out = src.copy();
+  auto P = [&](int x, int y, int c) { return int(Px(src, x, y)[c]); };
+  for (int y = 1; y < h - 1; ++y)
+    for (int x = 1; x < w - 1; ++x) {
+      int e[3];
+      for (int c = 0; c < 3; ++c) {
+        if (what == 1) e[c] = Clamp(3 * P(x, y, c) - P(x - 1, y, c) - P(x + 1, y, c));
+        if (what == 2) e[c] = Clamp(3 * P(x, y, c) - P(x, y - 1, c) - P(x, y + 1, c));
+        if (what >= 3)
+          e[c] = Clamp(std::abs(P(x, y + 1, c) - P(x, y, c)) + std::abs(P(x - 1, y, c) - P(x + 1, y, c)) +
+                       std::abs(P(x - 1, y - 1, c) - P(x + 1, y + 1, c)) +
+                       std::abs(P(x + 1, y - 1, c) - P(x - 1, y + 1, c)));
+      }
+      uint8_t* o = Px(out, x, y);
+      for (int c = 0; c < 3; ++c) {
+        if (what <= 2) o[c] = uint8_t(e[c]);
+        if (what == 3) o[c] = uint8_t(255 - Clamp((e[0] + e[1] + e[2]) / 2));  // sketch
+        if (what == 4) o[c] = uint8_t(Clamp(2 * e[c]));                         // crayon
+      }
+    }
+  return out;
+}
+
+inline QImage Grid3D(const QImage& src, int w, int h, int light, int dark)
+{
+  QImage out = src.copy();
+  for (int y = 0; y < out.height(); ++y)
+    for (int x = 0; x < out.width(); ++x) {
+      const int px = x % (w + 3), py = y % (h + 3);
+      uint8_t* p = Px(out, x, y);
+      for (int c = 0; c < 3; ++c) {
+        int v = p[c];
+        if (px == 0 && py <= h) v = Clamp(v + light);
+        else if (px == w && py <= h) v = Clamp(v - dark);
+        if (py == 0 && px < w) v = Clamp(v + light);
+        else if (py == h && px < w) v = Clamp(v - dark);
+        p[c] = uint8_t(v);
+      }
+    }
+  return out;
+}
+
+}  // namespace ref
