@@ -1,0 +1,1 @@
+jkt_add_bench(bench_cover cover_bench.cpp)
