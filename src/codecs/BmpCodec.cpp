@@ -83,7 +83,7 @@ bool ReadDibHeader(TByteReader& r, TDibInfo& info, QString& error)
   if (hs == 12) {
     info.Core = true;
     info.Width = r.U16LE();
-    info.Height = int16_t(r.U16LE());
+    info.Height = r.U16LE();
     r.U16LE();  // planes
     info.BitCount = r.U16LE();
   } else if ((hs >= 16 && hs <= 64 && hs % 4 == 0) || hs == 108 || hs == 124) {
