@@ -53,7 +53,7 @@ bool DecodeAnimator(const QByteArray& data, const TDecodeOptions& opt, TDecodedI
     r.Skip(4);  // position of the cel on the screen
     const uint8_t depth = r.U8();
     const uint8_t compression = r.U8();
-    r.Skip(4 + 16);  // size of the pixel data, reserved
+    r.Seek(kHeaderBytes);  // past the size of the pixel data and reserved bytes
     palette = r.Take(kPaletteBytes);
     if (r.Failed() || !palette) {
       error = QStringLiteral("The Animator picture header is truncated");
