@@ -1,0 +1,152 @@
+#pragma once
+// The main window: the tool bar of commands, the editing area with the cover
+// canvas, the layer list that mirrors the canvas, the favourites tab, the
+// unsaved-changes question and what happens on exit.
+
+#include "canvas/Layer.h"
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <QTime>
+#include <QWidget>
+
+#include <functional>
+
+class QFileDialog;
+class QFrame;
+class QListWidget;
+class QTabWidget;
+class QToolButton;
+class TLabelShower;
+class TSettings;
+class TfrmHints;
+
+// Registers the program's artwork (pictures of the tool bars, splash).
+void InitJacketeerResources();
+
+// One line of the layer list: three blanks, the kind word, a colon, a blank
+// and the caption in double quotation marks.
+QString LayerLine(const QString& kind, const QString& caption);
+// The track lines a new tracks layer starts with.
+QStringList DefaultTrackList();
+// The date and time texts of new year and time layers, in the desktop's
+// regional forms (the time without a time-zone name).
+QString ShortDateText(const QDate& date);
+QString LongTimeText(const QTime& time);
+// A time format with its time-zone part taken out.
+QString TimeFormatWithoutZone(const QString& format);
+
+class TfrmMain : public QWidget {
+  Q_OBJECT
+
+public:
+  TfrmMain(TSettings& settings, TfrmHints& hints, QWidget* parent = nullptr);
+  ~TfrmMain() override;
+
+  // False when the work folder could not be made (the program must end).
+  bool StartedWell() const { return m_startedWell; }
+
+  TLabelShower* Canvas() const { return m_canvas; }
+  QListWidget* LayerList() const { return clbObjects; }
+  QTabWidget* PageControl() const { return pcRight; }
+  int CurrentNumber() const { return m_currentNumber; }
+  QString WorkFolder() const { return m_workFolder; }
+  QString DialogFolder() const { return m_dialogFolder; }
+  QFileDialog* SaveDialog() const { return m_saveDialog; }
+  QFileDialog* OpenDialog() const { return m_openDialog; }
+
+  // Where the track lines of a new tracks layer come from (the tracks
+  // editor's grid once it exists); the default list otherwise.
+  std::function<QStringList()> TrackListSource;
+  // The layer property editors, hooked in by their windows.
+  std::function<void(int, const TPictureLayerInfo&)> EditPictureHook;
+  std::function<void(int, const TTextLayerInfo&)> EditTextHook;
+  std::function<void(int, const TTracksLayerInfo&)> EditTracksHook;
+  std::function<void(const TBackgroundInfo&)> EditBackgroundHook;
+
+  // Commands.
+  void btnNewClick();
+  void btnOpenClick();
+  void btnSaveClick();
+  void btnHelpClick();
+  void btnMoveUpClick();
+  void btnMoveDownClick();
+  void btnEditClick();
+  void btnDeleteClick();
+
+  // The help file: beside the program in a build tree, or installed.
+  static QString HelpFile();
+
+protected:
+  void showEvent(QShowEvent*) override;
+  void closeEvent(QCloseEvent*) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+  void BuildTools();
+  void BuildPages();
+  QToolButton* MakeButton(const QString& name, const QString& caption, const QString& tip, const QString& icon,
+                          bool large);
+  void ConnectCanvas();
+  void CenterCanvas();
+
+  void AddButtonClick(QToolButton* button, int hint);
+  void CanvasMouseUp(int x, int y);
+  void LayerAdded(const QString& kind, const QString& caption);
+  void SelectLayerSync(int number);
+  void SelectAdded();
+  void clbObjectsClick(int row);
+  void SetLayerButtons(bool enabled);
+  int RowOf(int number) const;
+  void ClearList();
+
+  // The unsaved-changes question; true (with the answer) when asked.
+  int AskToSave(bool withCancel);
+  // Runs the save dialog and saves; true when a file was chosen and saved.
+  bool SaveWithDialog();
+  bool FormCloseQuery();
+  void FormClose();
+  void ShowError(const QString& text);
+  void SetDialogFolder(const QString& folder);
+
+  TSettings& m_settings;
+  TfrmHints& m_hints;
+  bool m_startedWell = false;
+  bool m_ready = false;
+  bool m_shown = false;
+  bool m_syncing = false;
+  int m_currentNumber = 0;
+  QString m_workFolder;
+  QString m_documentsFolder;
+  QString m_favouritesFolder;
+  QString m_dialogFolder;
+  QFileDialog* m_saveDialog = nullptr;
+  QFileDialog* m_openDialog = nullptr;
+
+  TLabelShower* m_canvas = nullptr;
+  QFrame* plLayout = nullptr;
+  QTabWidget* pcRight = nullptr;
+  QListWidget* clbObjects = nullptr;
+  QWidget* tsLayers = nullptr;
+  QWidget* tsFavorites = nullptr;
+
+  QToolButton* btnNew = nullptr;
+  QToolButton* btnOpen = nullptr;
+  QToolButton* btnSave = nullptr;
+  QToolButton* btnPrint = nullptr;
+  QToolButton* btnAddTracks = nullptr;
+  QToolButton* btnAddText = nullptr;
+  QToolButton* btnAddYear = nullptr;
+  QToolButton* btnAddTime = nullptr;
+  QToolButton* btnAddImage = nullptr;
+  QToolButton* btnEditBackground = nullptr;
+  QToolButton* btnHelp = nullptr;
+  QToolButton* btnMoveDown = nullptr;
+  QToolButton* btnMoveUp = nullptr;
+  QToolButton* btnEdit = nullptr;
+  QToolButton* btnDelete = nullptr;
+  QToolButton* btnSearchImage = nullptr;
+  QToolButton* btnDeleteImage = nullptr;
+  QToolButton* btnSetToBackground = nullptr;
+};
