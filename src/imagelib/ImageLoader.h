@@ -80,6 +80,7 @@ private:
   int m_done = 0;       // rows received
   int m_outRow = 0;     // output row the next closing row belongs to
   uint64_t m_sy = 0;    // sum of the row weights in the current sums
+  uint64_t m_maxSx = 0; // largest sum of column weights of one output column
   std::vector<uint16_t> m_wx, m_wy;
   std::vector<uint32_t> m_acc32;
   std::vector<uint64_t> m_acc64;

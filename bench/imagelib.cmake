@@ -1,0 +1,7 @@
+# Picture reduction and loading benchmarks.
+jkt_add_bench(bench_imagelib imagelib_bench.cpp)
+
+# Loads a list of files as thumbnails or one file as a full-size preview,
+# timed by bench/thumbnails.sh against vipsthumbnail and djpeg.
+add_executable(thumbnail_tool thumbnail_tool.cpp)
+target_link_libraries(thumbnail_tool PRIVATE jacketeer_core)
