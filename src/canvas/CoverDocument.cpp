@@ -412,6 +412,17 @@ void TCoverDocument::MoveLayerTo(int number, int left, int top)
   m_layers[size_t(slot)].Top = top;
 }
 
+void TCoverDocument::SetLayerRect(int number, int left, int top, int width, int height)
+{
+  const int slot = SlotOf(number);
+  if (slot < 0) return;
+  TLayer& l = m_layers[size_t(slot)];
+  l.Left = left;
+  l.Top = top;
+  l.Width = width;
+  l.Height = height;
+}
+
 // ---------------------------------------------------------------- stack
 
 void TCoverDocument::RecomputeTopSlot()

@@ -83,6 +83,9 @@ public:
                      bool vertical, bool showImage);
   // Moves a layer without re-rendering it (end of a body drag).
   void MoveLayerTo(int number, int left, int top);
+  // Sets a layer's rectangle without re-rendering it (end of a corner drag:
+  // the layer takes the dragged rectangle, its bitmap may be a little smaller).
+  void SetLayerRect(int number, int left, int top, int width, int height);
 
   // Stack operations.
   void DeleteLayer(int number);
