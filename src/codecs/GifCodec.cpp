@@ -262,7 +262,8 @@ bool TGifAnimation::LoadFromData(const QByteArray& data, QString& error)
 QImage TGifAnimation::NewCanvas() const
 {
   QString error;
-  QImage canvas = NewBitmap24(ScreenWidth, ScreenHeight, error);
+  if (!CheckImageSize(ScreenWidth, ScreenHeight, error)) return QImage();
+  QImage canvas(ScreenWidth, ScreenHeight, QImage::Format_BGR888);
   if (!canvas.isNull()) FillRect(canvas, 0, 0, ScreenWidth, ScreenHeight, BackgroundColor);
   return canvas;
 }
@@ -270,13 +271,17 @@ QImage TGifAnimation::NewCanvas() const
 void TGifAnimation::FillRect(QImage& canvas, int left, int top, int width, int height, TColor color) const
 {
   const int x0 = std::max(0, left), y0 = std::max(0, top);
-  const int x1 = std::min(canvas.width(), left + width), y1 = std::min(canvas.height(), top + height);
+  const int x1 = std::min<int64_t>(canvas.width(), int64_t(left) + width);
+  const int y1 = std::min<int64_t>(canvas.height(), int64_t(top) + height);
   if (x0 >= x1 || y0 >= y1) return;
-  const uint8_t b = uint8_t(ColorBlue(color)), g = uint8_t(ColorGreen(color)), r = uint8_t(ColorRed(color));
-  for (int y = y0; y < y1; ++y) {
-    uint8_t* p = canvas.scanLine(y) + 3 * x0;
-    for (int x = x0; x < x1; ++x, p += 3) { p[0] = b; p[1] = g; p[2] = r; }
+  // One row segment is built, then copied to every row.
+  std::vector<uint8_t> segment(size_t(x1 - x0) * 3);
+  for (size_t i = 0; i < segment.size(); i += 3) {
+    segment[i] = uint8_t(ColorBlue(color));
+    segment[i + 1] = uint8_t(ColorGreen(color));
+    segment[i + 2] = uint8_t(ColorRed(color));
   }
+  for (int y = y0; y < y1; ++y) std::memcpy(canvas.scanLine(y) + 3 * x0, segment.data(), segment.size());
 }
 
 void TGifAnimation::DrawFrame(int i, QImage& canvas) const

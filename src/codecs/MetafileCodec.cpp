@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QSvgRenderer>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -69,9 +70,11 @@ bool RenderSvg(const QByteArray& svg, int w, int h, TDecodedImage& out, QString&
 // ---- WMF ----
 
 // Checks the headers and that every record lies inside the file. Returns the
-// offset of the standard header (after a placeable header) or -1.
-int64_t CheckWmfStructure(const QByteArray& data, QString& error)
+// offset of the standard header (after a placeable header) or -1, and the
+// size in words of the largest record.
+int64_t CheckWmfStructure(const QByteArray& data, uint32_t& largestRecord, QString& error)
 {
+  largestRecord = 3;
   TByteReader rd(data);
   int64_t start = 0;
   if (rd.U32LE() == kPlaceableKey) start = 22;
@@ -102,6 +105,7 @@ int64_t CheckWmfStructure(const QByteArray& data, QString& error)
       error = QStringLiteral("The metafile is damaged: a record runs past the end of the file");
       return -1;
     }
+    largestRecord = std::max(largestRecord, words);
     if (function == 0) return start;  // the closing record
     if (++records > kMaxRecords) {
       error = QStringLiteral("The metafile has too many records");
@@ -142,7 +146,13 @@ struct TWmfApi {
 
 bool DecodeWmf(const QByteArray& data, const TDecodeOptions&, TDecodedImage& out, QString& error)
 {
-  if (CheckWmfStructure(data, error) < 0) return false;
+  uint32_t largestRecord = 0;
+  const int64_t start = CheckWmfStructure(data, largestRecord, error);
+  if (start < 0) return false;
+  // libwmf sizes its record buffer from the header; a damaged header could
+  // ask for gigabytes, so it is told the largest record actually present.
+  QByteArray copy = data;
+  for (int i = 0; i < 4; ++i) copy[qsizetype(start + 12 + i)] = char((largestRecord >> (8 * i)) & 0xFF);
 
   TWmfApi wmf;
   wmfAPI_Options options = {};
@@ -152,8 +162,6 @@ bool DecodeWmf(const QByteArray& data, const TDecodeOptions&, TDecodedImage& out
     error = QStringLiteral("The metafile reader could not be started");
     return false;
   }
-  // libwmf only reads from this buffer.
-  QByteArray copy = data;
   if (wmf_mem_open(wmf.Api, reinterpret_cast<unsigned char*>(copy.data()), long(copy.size())) != wmf_E_None) {
     error = QStringLiteral("The metafile could not be opened");
     return false;

@@ -64,3 +64,16 @@ TEST(MetafileReader, DamagedFilesFailCleanly)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(MetafileReader, HeaderRecordSizeIsNotTrusted)
+{
+  // The header claims a largest record of 3 GB; the records themselves are small.
+  TDecodedImage out;
+  QString error;
+  EXPECT_TRUE(DecodeWmf(Fixture("wmf/regress_huge_max_record.wmf"), TDecodeOptions{}, out, error))
+      << error.toStdString();
+}
+
+}  // namespace
