@@ -69,6 +69,26 @@ QByteArray MakePic(int w, int h, const std::vector<uint8_t>& palette, const std:
   return f;
 }
 
+QByteArray MakeProPic(int w, int h, int stride, const std::vector<uint8_t>& palette, const std::vector<uint8_t>& pixels)
+{
+  auto put32 = [](QByteArray& a, uint32_t v) { Put16LE(a, int(v & 0xFFFF)); Put16LE(a, int(v >> 16)); };
+  QByteArray f;
+  put32(f, 0);
+  Put16LE(f, 0x9500);
+  Put16LE(f, w);
+  Put16LE(f, h);
+  f.append(QByteArray(8, '\0')).append(char(8)).append(QByteArray(45, '\0'));
+  put32(f, uint32_t(6 + 2 + palette.size()));
+  Put16LE(f, 0);
+  Put16LE(f, 0);
+  f.append(reinterpret_cast<const char*>(palette.data()), int(palette.size()));
+  put32(f, uint32_t(6 + stride * h));
+  Put16LE(f, 1);
+  for (int y = 0; y < h; ++y)
+    f.append(reinterpret_cast<const char*>(pixels.data()) + y * w, w).append(QByteArray(stride - w, char(0xEE)));
+  return f;
+}
+
 QByteArray MakeRla(const QImage& pic, int channels, int bits, int mattes)
 {
   const int w = pic.width(), h = pic.height();

@@ -20,6 +20,10 @@ uint32_t YccColour(int y, int cb, int cr);
 // Animator picture with header: `palette` is 768 bytes, `pixels` w × h.
 QByteArray MakePic(int w, int h, const std::vector<uint8_t>& palette, const std::vector<uint8_t>& pixels);
 
+// Animator Pro picture: colour map chunk of 8-bit triples, then byte pixels
+// with rows padded to `stride`.
+QByteArray MakeProPic(int w, int h, int stride, const std::vector<uint8_t>& palette, const std::vector<uint8_t>& pixels);
+
 // RLA picture of `pic` (24-bit) with its active window at (10, 5); `channels`
 // colour channels (1: the red bytes as grey, 3: red, green, blue) of `bits`
 // bits and `mattes` constant matte channels after them.

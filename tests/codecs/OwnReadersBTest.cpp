@@ -118,6 +118,19 @@ TEST(AnimatorReader, AppliesSixBitPaletteWithAndWithoutHeader)
   for (int y = 0; y < 23; ++y)
     for (int x = 0; x < 37; ++x) ASSERT_EQ(PixelAt(cel.Bitmap, x, y), expected(FixtureIndex(x, y)));
 
+  // Animator Pro: 8-bit colour map chunk, rows packed or padded to even length.
+  std::vector<uint8_t> pal8(768);
+  for (size_t i = 0; i < 768; ++i) pal8[i] = uint8_t(i * 5);
+  for (int stride : {37, 38}) {
+    const TDecodedImage pro = DecodeOk(DecodeAnimator, MakeProPic(37, 23, stride, pal8, px));
+    ASSERT_EQ(pro.Bitmap.size(), QSize(37, 23));
+    for (int y = 0; y < 23; y += 4)
+      for (int x = 0; x < 37; ++x) {
+        const unsigned i = FixtureIndex(x, y);
+        ASSERT_EQ(PixelAt(pro.Bitmap, x, y), uint32_t(pal8[3 * i]) | uint32_t(pal8[3 * i + 1] << 8) | uint32_t(pal8[3 * i + 2] << 16));
+      }
+  }
+
   // Bare 320 × 200 screens, palette after (or before) the pixels.
   const std::vector<uint8_t> screen = Indexes(320, 200);
   const QByteArray pixels(reinterpret_cast<const char*>(screen.data()), 64000);
@@ -145,6 +158,9 @@ TEST(AnimatorReader, RejectsForeignDamagedAndStopsCleanly)
   bad[2] = 0;
   ExpectFails(DecodeAnimator, bad);  // no pixels
   ExpectFails(DecodeAnimator, QByteArray(64768, char(100)));  // bare screen without a 6-bit palette
+  const QByteArray pro = MakeProPic(20, 10, 20, std::vector<uint8_t>(768, 10), std::vector<uint8_t>(200, 7));
+  ExpectFails(DecodeAnimator, pro.left(pro.size() - 1));
+  ExpectRandomDamageSurvived(DecodeAnimator, pro);
   ExpectTruncationsHandled(DecodeAnimator, good, 800);
   ExpectFails(DecodeAnimator, good.left(good.size() - 1));
   ExpectRandomDamageSurvived(DecodeAnimator, good);
@@ -273,6 +289,11 @@ TEST(OwnReadersBFixtures, CommittedFilesDecode)
                                                uint32_t(Six(FixturePaletteSix(i, 1)) << 8) |
                                                uint32_t(Six(FixturePaletteSix(i, 2)) << 16));
     }
+  const TDecodedImage pro = DecodeOk(DecodeAnimator, ReadFixture(TestDataPath("pic/pro.pic")));
+  ASSERT_EQ(pro.Bitmap.size(), QSize(41, 30));
+  const unsigned i = FixtureIndex(40, 29);
+  auto p8 = [](unsigned k) { return (k * 5) & 0xFFu; };  // its colour map
+  EXPECT_EQ(PixelAt(pro.Bitmap, 40, 29), p8(3 * i) | (p8(3 * i + 1) << 8) | (p8(3 * i + 2) << 16));
   const TDecodedImage rla = DecodeOk(DecodeRla, ReadFixture(TestDataPath("rla/pattern.rla")));
   ASSERT_EQ(rla.Bitmap.size(), QSize(33, 21));
   for (int y = 0; y < 21; ++y)
