@@ -44,3 +44,9 @@ ini = "\r\n".join([
 ini = ini.encode("cp1252")
 with open(os.path.join(here, "windows.jkp"), "wb") as f:
     f.write(blob + ini + struct.pack("<qq", len(blob), len(ini)))
+
+# The empty white cover as this program saves it.
+new_ini = (b"[Common]\r\nLayerNumber=1\r\n[Layer0]\r\nFileName=\r\nImageMode=Center\r\n"
+           b"StartColor=16777215\r\nEndColor=-1\r\nVertical=1\r\nShowImage=0\r\n")
+with open(os.path.join(here, "new.jkp"), "wb") as f:
+    f.write(new_ini + struct.pack("<qq", 0, len(new_ini)))
