@@ -203,6 +203,10 @@ bool NativeLayout(TIFF* tif, TLayout& L)
   if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric))
     photometric = spp >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
   if (format != SAMPLEFORMAT_UINT || spp < 1 || spp > 8) return false;
+  // Pictures stored bottom-up or mirrored are turned upright by the general reader.
+  uint16_t orientation = ORIENTATION_TOPLEFT;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
+  if (orientation != ORIENTATION_TOPLEFT) return false;
   if (planar != PLANARCONFIG_CONTIG && spp > 1) return false;
   if (bits != 1 && bits != 2 && bits != 4 && bits != 8 && bits != 16) return false;
   L.Bits = bits;
@@ -355,11 +359,17 @@ bool ReadThroughRgba(TIFF* tif, TOutput& out, const TTiffMessages& msgs, QString
   }
   struct TEnd { TIFFRGBAImage* I; ~TEnd() { TIFFRGBAImageEnd(I); } } end{&img};
   img.req_orientation = ORIENTATION_TOPLEFT;
+  // A picture stored bottom-up is turned over within each band, so the bands
+  // are taken from the bottom of the stored picture.
+  uint16_t orientation = ORIENTATION_TOPLEFT;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
+  const bool flipped = orientation == ORIENTATION_BOTLEFT || orientation == ORIENTATION_BOTRIGHT ||
+                       orientation == ORIENTATION_LEFTBOT || orientation == ORIENTATION_RIGHTBOT;
   constexpr int kBand = 16;
   std::vector<uint32_t> raster(size_t(out.Width) * kBand);
   for (int y0 = 0; y0 < out.Height; y0 += kBand) {
     const int rows = std::min(kBand, out.Height - y0);
-    img.row_offset = y0;
+    img.row_offset = flipped ? out.Height - y0 - rows : y0;
     img.col_offset = 0;
     std::fill(raster.begin(), raster.end(), 0xFFFFFFFFu);
     if (!TIFFRGBAImageGet(&img, raster.data(), uint32_t(out.Width), uint32_t(rows))) {

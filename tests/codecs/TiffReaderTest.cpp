@@ -98,6 +98,14 @@ TEST(TiffReader, AlphaCmykAndYCbCrAreConverted)
   ExpectQuadrants(ycc.Bitmap, 16);
 }
 
+TEST(TiffReader, BottomUpPicturesAreTurnedUpright)
+{
+  const TDecodedImage out = DecodeOk(DecodeTiff, Fixture("tiff/rgb8_bottomup.tif"));
+  ASSERT_EQ(out.Bitmap.size(), QSize(29, 17));
+  for (int y : {0, 7, 16})
+    for (int x : {0, 13, 28}) EXPECT_EQ(PixelAt(out.Bitmap, x, y), PatternColor(x, 16 - y)) << x << "," << y;
+}
+
 TEST(TiffReader, SinkGetsEveryRowOnceForStripsTilesAndGeneralLayouts)
 {
   for (const char* name : {"tiff/rgb8_lzw.tif", "tiff/rgb8_tiled.tif", "tiff/rgb8_planar.tif"}) {
