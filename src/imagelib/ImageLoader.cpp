@@ -12,9 +12,14 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cmath>
 #include <cstring>
 #include <new>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 
 namespace {
 
@@ -90,9 +95,49 @@ constexpr int kWeightOne = 1024;  // the resample's weights are in 1/1024
 // Largest file the loaders read into memory.
 constexpr qint64 kMaxFileBytes = qint64(1) << 30;
 
+// Fills a 24-bit bitmap with one colour: one row is built, the others are
+// copied from it (grey colours, white among them, are a single memset).
 void FillWith(QImage& bmp, TColor color)
 {
-  bmp.fill(QColor(ColorRed(color), ColorGreen(color), ColorBlue(color)));
+  const int w = bmp.width(), h = bmp.height();
+  if (w <= 0 || h <= 0) return;
+  const uint8_t b = uint8_t(ColorBlue(color)), g = uint8_t(ColorGreen(color)), r = uint8_t(ColorRed(color));
+  if (b == g && g == r) {
+    std::memset(bmp.bits(), b, size_t(bmp.sizeInBytes()));
+    return;
+  }
+  uint8_t* first = bmp.scanLine(0);
+  for (int x = 0; x < w; ++x) {
+    first[3 * x] = b;
+    first[3 * x + 1] = g;
+    first[3 * x + 2] = r;
+  }
+  const size_t bytes = size_t(w) * 3;
+  for (int y = 1; y < h; ++y) std::memcpy(bmp.scanLine(y), first, bytes);
+}
+
+// A 24-bit bitmap for a destination that may be large (a full-size preview
+// of a photograph is tens of megabytes). Large ones are placed in memory
+// aligned for huge pages and marked for them, which spares the system most of
+// the page faults of the first write. Null when there is not enough memory.
+QImage NewDestBitmap(int width, int height)
+{
+  const size_t stride = (size_t(width) * 3 + 3) & ~size_t(3);
+  const size_t bytes = stride * size_t(height);
+#ifdef __linux__
+  constexpr size_t kHuge = size_t(2) << 20;
+  if (bytes >= 2 * kHuge) {
+    void* mem = nullptr;
+    if (posix_memalign(&mem, kHuge, (bytes + kHuge - 1) / kHuge * kHuge) == 0) {
+      madvise(mem, bytes, MADV_HUGEPAGE);
+      QImage img(static_cast<uchar*>(mem), width, height, qsizetype(stride), QImage::Format_BGR888,
+                 [](void* p) { std::free(p); }, mem);
+      if (!img.isNull()) return img;
+      std::free(mem);
+    }
+  }
+#endif
+  return QImage(width, height, QImage::Format_BGR888);
 }
 
 bool ReadWholeFile(const QString& fileName, QByteArray& data)
@@ -378,7 +423,7 @@ bool TRowResampler::Begin(QImage& dest, int width, int height, int newWidth, int
     m_copy = !Reduces(width, height, newWidth, newHeight);
     m_nw = m_copy ? width : newWidth;
     m_nh = m_copy ? height : newHeight;
-    dest = QImage(m_nw, m_nh, QImage::Format_BGR888);
+    dest = NewDestBitmap(m_nw, m_nh);
     if (dest.isNull()) return false;
     FillWith(dest, backColor);
     if (!m_copy) {

@@ -418,3 +418,29 @@ TEST(LoadPreviewFile, BottomUpTargaFillsFromTheBottomWithTheSameResult)
   EXPECT_EQ(PixelAt(dest, 10, 0), 0x00FFFFu);
   EXPECT_EQ(PixelAt(dest, 10, 30), PixelAt(expected, 10, 30));
 }
+
+TEST(LoadImageFile, IconIsLaidOnWhiteAndNotReduced)
+{
+  QImage icon(32, 32, QImage::Format_ARGB32);
+  icon.fill(Qt::transparent);
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 16; ++x) icon.setPixel(x, y, qRgb(255, 0, 0));
+  const QString path = TempFile("half.ico");
+  ASSERT_TRUE(icon.save(path, "ICO"));
+  SKIP_WITHOUT_READER(DecodeIcon, path);
+
+  QImage dest;
+  int w = 0, h = 0, bits = 0;
+  ASSERT_TRUE(LoadImageFile(path, dest, 100, 100, &w, &h, &bits));
+  EXPECT_EQ(dest.size(), QSize(32, 32));
+  EXPECT_EQ(PixelAt(dest, 5, 5), MakeColor(255, 0, 0));
+  EXPECT_EQ(PixelAt(dest, 25, 5), 0xFFFFFFu);
+  EXPECT_EQ(bits, IconBitCount(ReadBytes(path)));
+  EXPECT_EQ(w, 32);
+
+  // Fitted into a smaller box: resampled, never sharpened.
+  ASSERT_TRUE(LoadImageFile(path, dest, 16, 16));
+  EXPECT_EQ(dest.size(), QSize(16, 16));
+  EXPECT_EQ(PixelAt(dest, 2, 8), MakeColor(255, 0, 0));
+  EXPECT_EQ(PixelAt(dest, 13, 8), 0xFFFFFFu);
+}
