@@ -14,6 +14,7 @@
 #include <QBuffer>
 #include <QImageReader>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <limits>
@@ -139,13 +140,18 @@ bool ReadDibHeader(TByteReader& r, TDibInfo& info, QString& error)
 bool ReadPalette(TByteReader& r, const TDibInfo& info, std::vector<TBgr>& pal, size_t limit, QString& error)
 {
   pal.clear();
+  const size_t entry = info.Core ? 3 : 4;
   if (info.BitCount > 8) {
-    // Optional colour table of true-colour bitmaps: not used for drawing.
+    // Optional colour table of true-colour bitmaps: not used for drawing,
+    // but skipped so that a packed DIB finds its pixels.
+    const size_t n = info.ColorsUsed < r.Remaining() / entry ? info.ColorsUsed : r.Remaining() / entry;
+    r.Skip(n * entry);
     return true;
   }
   size_t count = size_t(1) << info.BitCount;
-  if (info.ColorsUsed != 0 && info.ColorsUsed < count) count = info.ColorsUsed;
-  const size_t entry = info.Core ? 3 : 4;
+  size_t stored = count;  // entries in the file, which may exceed what the pixels can use
+  if (info.ColorsUsed != 0) stored = info.ColorsUsed;
+  if (stored < count) count = stored;
   // A palette may be cut short by the pixel offset; read what is there.
   size_t avail = r.Remaining();
   if (limit > r.Pos() && limit - r.Pos() < avail) avail = limit - r.Pos();
@@ -159,6 +165,7 @@ bool ReadPalette(TByteReader& r, const TDibInfo& info, std::vector<TBgr>& pal, s
     const uint8_t* p = r.Take(entry);
     pal[i] = {p[0], p[1], p[2]};
   }
+  if (stored > count) r.Skip(std::min((stored - count) * entry, r.Remaining() / entry * entry));
   return true;
 }
 

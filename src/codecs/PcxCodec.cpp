@@ -59,7 +59,7 @@ bool DecodePcx(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage&
 {
   TByteReader r(data);
   const uint8_t maker = r.U8();
-  r.U8();  // version
+  const uint8_t version = r.U8();
   const uint8_t encoding = r.U8();
   const int bits = r.U8();
   const int xmin = r.U16LE(), ymin = r.U16LE(), xmax = r.U16LE(), ymax = r.U16LE();
@@ -96,8 +96,10 @@ bool DecodePcx(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage&
   uint8_t pal[256][3];
   const bool indexed = bitCount <= 8;
   if (indexed && bits * planes <= 4) {
+    // Version 3 files carry no palette; use the standard colours then too.
     bool empty = true;
     for (uint8_t b : headerPal) if (b) { empty = false; break; }
+    if (version == 3) empty = true;
     for (int i = 0; i < 16; ++i)
       for (int k = 0; k < 3; ++k) pal[i][k] = empty ? kEgaPalette[i][k] : headerPal[3 * i + k];
     if (bits == 1 && planes == 1) {
