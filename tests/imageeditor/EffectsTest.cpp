@@ -229,7 +229,8 @@ TEST(RankFilter, MatchesLiteralWindows)
 {
   struct Case { int w, h, sx, sy; };
   for (const Case& k : {Case{37, 23, 3, 3}, Case{41, 29, 32, 32}, Case{17, 31, 4, 7}, Case{7, 5, 0, 0},
-                        Case{1, 13, 5, 2}, Case{13, 1, 6, 6}, Case{9, 8, 100, 3}}) {
+                        Case{1, 13, 5, 2}, Case{13, 1, 6, 6}, Case{9, 8, 100, 3},
+                        Case{230, 80, 32, 32}, Case{450, 70, 2, 9}}) {  // several bands and stripes
     const QImage src = RandomBitmap(k.w, k.h, uint32_t(k.w * 100 + k.sx));
     for (int kind = 1; kind <= 3; ++kind) {
       QImage img = src.copy();

@@ -14,7 +14,13 @@
 #include "imageeditor/effects/EffectSupport.h"
 
 #include <limits>
+#include <type_traits>
+#include <new>
 #include <vector>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 using namespace effects_detail;
 
@@ -121,127 +127,297 @@ bool MinMaxFilter(QImage& picture, int sizeX, int sizeY, const TEffectProgress& 
   return true;
 }
 
+// Allocator giving 16-byte aligned blocks for the histogram arrays.
+template <class T>
+struct TAlignedAllocator {
+  using value_type = T;
+  TAlignedAllocator() = default;
+  template <class U>
+  TAlignedAllocator(const TAlignedAllocator<U>&) {}
+  T* allocate(size_t n) { return static_cast<T*>(::operator new(n * sizeof(T), std::align_val_t(16))); }
+  void deallocate(T* p, size_t) { ::operator delete(p, std::align_val_t(16)); }
+  bool operator==(const TAlignedAllocator&) const { return true; }
+};
+
+// Counting helpers on 16 histogram bins: prefix sums and the number of
+// leading bins whose prefix sum does not exceed a rank. The 16-bit version
+// uses SSE2 where available.
+inline void AddBins(uint16_t* to, const uint16_t* from, int n, bool add)
+{
+#ifdef __SSE2__
+  for (int i = 0; i < n; i += 8) {
+    const __m128i a = _mm_load_si128(reinterpret_cast<const __m128i*>(to + i));
+    const __m128i b = _mm_load_si128(reinterpret_cast<const __m128i*>(from + i));
+    _mm_store_si128(reinterpret_cast<__m128i*>(to + i), add ? _mm_add_epi16(a, b) : _mm_sub_epi16(a, b));
+  }
+#else
+  for (int i = 0; i < n; ++i) to[i] = uint16_t(add ? to[i] + from[i] : to[i] - from[i]);
+#endif
+}
+
+// to += plus − minus over n bins (n a multiple of 8).
+inline void MoveBins(uint16_t* to, const uint16_t* plus, const uint16_t* minus, int n)
+{
+#ifdef __SSE2__
+  for (int i = 0; i < n; i += 8) {
+    const __m128i a = _mm_load_si128(reinterpret_cast<const __m128i*>(to + i));
+    const __m128i p = _mm_load_si128(reinterpret_cast<const __m128i*>(plus + i));
+    const __m128i m = _mm_load_si128(reinterpret_cast<const __m128i*>(minus + i));
+    _mm_store_si128(reinterpret_cast<__m128i*>(to + i), _mm_sub_epi16(_mm_add_epi16(a, p), m));
+  }
+#else
+  for (int i = 0; i < n; ++i) to[i] = uint16_t(to[i] + plus[i] - minus[i]);
+#endif
+}
+
+inline void MoveBins(uint32_t* to, const uint32_t* plus, const uint32_t* minus, int n)
+{
+  for (int i = 0; i < n; ++i) to[i] = to[i] + plus[i] - minus[i];
+}
+
+inline void AddBins(uint32_t* to, const uint32_t* from, int n, bool add)
+{
+  for (int i = 0; i < n; ++i) to[i] = add ? to[i] + from[i] : to[i] - from[i];
+}
+
+#define JKT_INLINE __attribute__((always_inline)) inline
+
+// Cumulative counts of 16 bins and the search for the bin holding a rank.
+struct TCumulative16 {
+  alignas(16) uint16_t sum[16];
+#ifdef __SSE2__
+  __m128i f0, f1;  // the sums with the sign bit flipped, for unsigned compares
+#endif
+
+  JKT_INLINE void Load(const uint16_t* bins)
+  {
+#ifdef __SSE2__
+    __m128i v0 = _mm_load_si128(reinterpret_cast<const __m128i*>(bins));
+    __m128i v1 = _mm_load_si128(reinterpret_cast<const __m128i*>(bins + 8));
+    v0 = _mm_add_epi16(v0, _mm_slli_si128(v0, 2));
+    v1 = _mm_add_epi16(v1, _mm_slli_si128(v1, 2));
+    v0 = _mm_add_epi16(v0, _mm_slli_si128(v0, 4));
+    v1 = _mm_add_epi16(v1, _mm_slli_si128(v1, 4));
+    v0 = _mm_add_epi16(v0, _mm_slli_si128(v0, 8));
+    v1 = _mm_add_epi16(v1, _mm_slli_si128(v1, 8));
+    const __m128i top = _mm_shufflehi_epi16(v0, 0xFF);
+    v1 = _mm_add_epi16(v1, _mm_unpackhi_epi64(top, top));
+    _mm_store_si128(reinterpret_cast<__m128i*>(sum), v0);
+    _mm_store_si128(reinterpret_cast<__m128i*>(sum + 8), v1);
+    const __m128i flip = _mm_set1_epi16(int16_t(0x8000));
+    f0 = _mm_xor_si128(v0, flip);
+    f1 = _mm_xor_si128(v1, flip);
+#else
+    int total = 0;
+    for (int i = 0; i < 16; ++i) sum[i] = uint16_t(total += bins[i]);
+#endif
+  }
+
+  // The first bin whose cumulative count exceeds r (r below the total).
+  JKT_INLINE int Bin(int64_t r) const
+  {
+#ifdef __SSE2__
+    // The sums only grow: the bins above r come last.
+    const __m128i rv = _mm_set1_epi16(int16_t(uint16_t(r) ^ 0x8000));
+    const __m128i above = _mm_packs_epi16(_mm_cmpgt_epi16(f0, rv), _mm_cmpgt_epi16(f1, rv));
+    return __builtin_ctz(unsigned(_mm_movemask_epi8(above)) | 0x8000u);
+#else
+    int i = 0;
+    while (i < 15 && sum[i] <= r) ++i;
+    return i;
+#endif
+  }
+};
+
+struct TCumulative32 {
+  int64_t sum[16];
+  JKT_INLINE void Load(const uint32_t* bins)
+  {
+    int64_t total = 0;
+    for (int i = 0; i < 16; ++i) sum[i] = total += bins[i];
+  }
+  JKT_INLINE int Bin(int64_t r) const
+  {
+    int i = 0;
+    while (i < 15 && sum[i] <= r) ++i;
+    return i;
+  }
+};
+
+template <class Count>
+using TCumulative = std::conditional_t<sizeof(Count) == 2, TCumulative16, TCumulative32>;
+
 // Sliding-histogram median; Count must hold the largest window's pixel count.
+// Every column histogram is brought to the window's rows just before the
+// column enters the window. The picture is done in bands of rows and, within
+// a band, in stripes of columns narrow enough for their column histograms to
+// stay in the cache; a band is reported row by row once all its stripes are
+// done, and a stop puts the band's unreported rows back.
 template <class Count>
 class TMedianFilter {
  public:
+  static constexpr int kBandRows = 64;
+
   TMedianFilter(const QImage& source, int sizeX, int sizeY)
       : src_(source), w_(source.width()), h_(source.height()),
         wx_(AxisWindows(w_, sizeX)), wy_(AxisWindows(h_, sizeY)),
-        padded_((int64_t(sizeX) + 1) * (int64_t(sizeY) + 1)),
-        fine_(size_t(w_) * 3 * 256), coarse_(size_t(w_) * 3 * 16)
+        padded_((int64_t(sizeX) + 1) * (int64_t(sizeY) + 1)), rows_(h_)
   {
+    for (int y = 0; y < h_; ++y) rows_[y] = src_.constScanLine(y);
+    // About 200 columns of histograms (300 KB) at a time.
+    const int64_t span = std::min<int64_t>(int64_t(sizeX) + 1, w_);
+    stripe_ = int(std::max<int64_t>(64, 200 - span));
+    const size_t columns = size_t(std::min<int64_t>(int64_t(stripe_) + span, w_));
+    fine_.resize(columns * 768);
+    coarse_.resize(columns * 48);
   }
 
   bool Run(QImage& picture, const TEffectProgress& progress)
   {
-    // Ranks of the two middle entries of the padded, sorted window.
-    const int64_t upper = padded_ / 2;
-    const int64_t lower = padded_ > 1 ? upper - 1 : upper;
-    int rows0 = 0, rows1 = -1;  // rows currently in the column histograms
-    for (int y = 0; y < h_; ++y) {
-      const int y0 = wy_.lo[y], y1 = wy_.hi[y];
-      for (; rows1 < y1; ++rows1) AddRow(rows1 + 1, +1);
-      for (; rows0 < y0; ++rows0) AddRow(rows0, -1);
-      const int64_t rowsIn = y1 - y0 + 1;
-
-      // Fresh window for the row: empty coarse histogram, no fine slices.
-      std::fill(&kCoarse_[0][0], &kCoarse_[0][0] + 3 * 16, Count(0));
-      for (auto& c : sliceLo_)
-        for (int& v : c) v = 0;
-      for (auto& c : sliceHi_)
-        for (int& v : c) v = -1;
-      int cols0 = 0, cols1 = -1;
-
-      uint8_t* out = picture.scanLine(y);
-      for (int x = 0; x < w_; ++x) {
-        const int x0 = wx_.lo[x], x1 = wx_.hi[x];
-        for (; cols1 < x1; ++cols1) AddColumnCoarse(cols1 + 1, +1);
-        for (; cols0 < x0; ++cols0) AddColumnCoarse(cols0, -1);
-        const int64_t zeros = padded_ - rowsIn * (x1 - x0 + 1);
-        for (int c = 0; c < 3; ++c) {
-          const int a = ValueAtRank(c, lower, zeros, x0, x1);
-          const int b = upper == lower ? a : ValueAtRank(c, upper, zeros, x0, x1);
-          out[3 * x + c] = uint8_t((a + b) / 2);
+    for (int band = 0; band < h_; band += kBandRows) {
+      const int bandEnd = std::min(band + kBandRows, h_);
+      for (int xs = 0; xs < w_; xs += stripe_) RunBlock(picture, band, bandEnd, xs, std::min(xs + stripe_, w_));
+      for (int y = band; y < bandEnd; ++y) {
+        if (!Report(progress, Percent(y, h_ - 1))) {
+          for (int r = y + 1; r < bandEnd; ++r)
+            std::copy(rows_[r], rows_[r] + size_t(w_) * 3, picture.scanLine(r));
+          return false;
         }
       }
-      if (!Report(progress, Percent(y, h_ - 1))) return false;
     }
     return true;
   }
 
  private:
-  Count* Fine(int x, int c) { return &fine_[(size_t(x) * 3 + c) * 256]; }
-  Count* Coarse(int x, int c) { return &coarse_[(size_t(x) * 3 + c) * 16]; }
-
-  void AddRow(int row, int sign)
+  void RunBlock(QImage& picture, int band, int bandEnd, int xs, int xe)
   {
-    const uint8_t* p = src_.constScanLine(row);
-    Count* fine = fine_.data();
-    Count* coarse = coarse_.data();
-    const Count d = Count(sign);
-    for (size_t i = 0; i < size_t(w_) * 3; ++i) {
-      fine[i * 256 + p[i]] += d;
-      coarse[i * 16 + (p[i] >> 4)] += d;
+    // Ranks of the two middle entries of the padded, sorted window.
+    const int64_t upper = padded_ / 2;
+    const int64_t lower = padded_ > 1 ? upper - 1 : upper;
+    base_ = wx_.lo[xs];
+    const size_t columns = size_t(wx_.hi[xe - 1] - base_ + 1);
+    std::fill(fine_.begin(), fine_.begin() + columns * 768, Count(0));
+    std::fill(coarse_.begin(), coarse_.begin() + columns * 48, Count(0));
+    int rows0 = wy_.lo[band], rows1 = rows0 - 1;  // rows the column histograms hold
+    for (int y = band; y < bandEnd; ++y) {
+      // Rows each column drops and takes in when it next enters the window.
+      dropFrom_ = rows0;
+      dropTo_ = wy_.lo[y];
+      takeFrom_ = rows1 + 1;
+      takeTo_ = wy_.hi[y] + 1;
+      rows0 = wy_.lo[y];
+      rows1 = wy_.hi[y];
+      const int64_t rowsIn = rows1 - rows0 + 1;
+
+      std::fill(std::begin(kCoarse_), std::end(kCoarse_), Count(0));
+      for (int c = 0; c < 3; ++c)
+        for (int b = 0; b < 16; ++b) sliceLo_[c][b] = 0, sliceHi_[c][b] = -1;
+      int cols0 = base_, cols1 = base_ - 1;
+
+      uint8_t* out = picture.scanLine(y);
+      for (int x = xs; x < xe; ++x) {
+        const int x0 = wx_.lo[x], x1 = wx_.hi[x];
+        if (cols1 + 1 == x1 && cols0 + 1 == x0) {
+          // The usual step: one column in, one out.
+          UpdateColumn(x1);
+          MoveBins(kCoarse_, Coarse(x1), Coarse(cols0), 48);
+          cols0 = x0;
+          cols1 = x1;
+        }
+        while (cols1 < x1) {
+          ++cols1;
+          UpdateColumn(cols1);
+          AddBins(kCoarse_, Coarse(cols1), 48, true);
+        }
+        for (; cols0 < x0; ++cols0) AddBins(kCoarse_, Coarse(cols0), 48, false);
+        const int64_t zeros = padded_ - rowsIn * (x1 - x0 + 1);
+        if (upper < zeros) {
+          out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = 0;
+          continue;
+        }
+        const int64_t lo = std::max<int64_t>(lower - zeros, 0), hi = upper - zeros;
+        for (int c = 0; c < 3; ++c) {
+          TCumulative<Count> coarse, fine;
+          coarse.Load(&kCoarse_[c * 16]);
+          const int binA = coarse.Bin(lo);
+          const int64_t below = binA ? coarse.sum[binA - 1] : 0;
+          const int64_t restA = lo - below;
+          fine.Load(Slice(c, binA, x0, x1));
+          const int fineA = fine.Bin(restA);
+          int b;
+          if (hi < int64_t(coarse.sum[binA])) {
+            const int64_t restB = hi - below;
+            b = binA * 16 + (restB < int64_t(fine.sum[fineA]) ? fineA : fine.Bin(restB));
+          } else {
+            const int binB = coarse.Bin(hi);
+            fine.Load(Slice(c, binB, x0, x1));
+            b = binB * 16 + fine.Bin(hi - coarse.sum[binB - 1]);
+          }
+          const int a = lower < zeros ? 0 : binA * 16 + fineA;
+          out[3 * x + c] = uint8_t((a + b) / 2);
+        }
+      }
     }
   }
 
-  void AddColumnCoarse(int x, int sign)
+  Count* Fine(int x) { return &fine_[size_t(x - base_) * 768]; }
+  Count* Coarse(int x) { return &coarse_[size_t(x - base_) * 48]; }
+
+  // Brings column x's histograms to the current window rows.
+  JKT_INLINE void UpdateColumn(int x)
   {
-    for (int c = 0; c < 3; ++c) {
-      const Count* col = Coarse(x, c);
-      Count* k = kCoarse_[c];
-      if (sign > 0)
-        for (int i = 0; i < 16; ++i) k[i] += col[i];
-      else
-        for (int i = 0; i < 16; ++i) k[i] -= col[i];
+    Count* fine = Fine(x);
+    Count* coarse = Coarse(x);
+    for (int r = dropFrom_; r < dropTo_; ++r) {
+      const uint8_t* p = rows_[r] + 3 * x;
+      for (int c = 0; c < 3; ++c) {
+        --fine[c * 256 + p[c]];
+        --coarse[c * 16 + (p[c] >> 4)];
+      }
+    }
+    for (int r = takeFrom_; r < takeTo_; ++r) {
+      const uint8_t* p = rows_[r] + 3 * x;
+      for (int c = 0; c < 3; ++c) {
+        ++fine[c * 256 + p[c]];
+        ++coarse[c * 16 + (p[c] >> 4)];
+      }
     }
   }
 
   // Brings the window's fine slice of coarse bin `bin` to columns x0 … x1.
-  Count* Slice(int c, int bin, int x0, int x1)
+  JKT_INLINE const Count* Slice(int c, int bin, int x0, int x1)
   {
     Count* s = kFine_[c][bin];
     int& lo = sliceLo_[c][bin];
     int& hi = sliceHi_[c][bin];
+    const size_t at = size_t(c) * 256 + size_t(bin) * 16;
+    if (hi + 1 == x1 && lo + 1 == x0 && hi >= lo) {
+      MoveBins(s, Fine(x1) + at, Fine(lo) + at, 16);
+      lo = x0;
+      hi = x1;
+      return s;
+    }
     const int64_t moves = int64_t(std::max(x0 - lo, 0)) + std::max(x1 - hi, 0);
     if (hi < lo || hi < x0 || moves > x1 - x0 + 1) {
-      for (int i = 0; i < 16; ++i) s[i] = 0;
+      std::fill(s, s + 16, Count(0));
       lo = x0;
       hi = x0 - 1;
     }
-    for (; hi < x1; ++hi) {
-      const Count* f = Fine(hi + 1, c) + bin * 16;
-      for (int i = 0; i < 16; ++i) s[i] += f[i];
-    }
-    for (; lo < x0; ++lo) {
-      const Count* f = Fine(lo, c) + bin * 16;
-      for (int i = 0; i < 16; ++i) s[i] -= f[i];
-    }
+    for (; hi < x1; ++hi) AddBins(s, Fine(hi + 1) + at, 16, true);
+    for (; lo < x0; ++lo) AddBins(s, Fine(lo) + at, 16, false);
     return s;
-  }
-
-  // Value of the given rank (from 0) in the window plus `zeros` padding zeros.
-  int ValueAtRank(int c, int64_t rank, int64_t zeros, int x0, int x1)
-  {
-    if (rank < zeros) return 0;
-    int64_t r = rank - zeros;
-    const Count* k = kCoarse_[c];
-    int bin = 0;
-    while (bin < 15 && r >= int64_t(k[bin])) r -= k[bin++];
-    const Count* s = Slice(c, bin, x0, x1);
-    int i = 0;
-    while (i < 15 && r >= int64_t(s[i])) r -= s[i++];
-    return bin * 16 + i;
   }
 
   const QImage& src_;
   const int w_, h_;
   const TAxisWindows wx_, wy_;
   const int64_t padded_;
-  std::vector<Count> fine_, coarse_;
-  Count kCoarse_[3][16] = {};
-  Count kFine_[3][16][16] = {};
+  std::vector<const uint8_t*> rows_;
+  int stripe_ = 64, base_ = 0;
+  std::vector<Count, TAlignedAllocator<Count>> fine_, coarse_;
+  int dropFrom_ = 0, dropTo_ = 0, takeFrom_ = 0, takeTo_ = 0;
+  alignas(16) Count kCoarse_[48] = {};
+  alignas(16) Count kFine_[3][16][16] = {};
   int sliceLo_[3][16] = {};
   int sliceHi_[3][16] = {};
 };
