@@ -5,7 +5,7 @@
 // channel in turn (colour channels, then matte, then auxiliary ones) as a
 // 2-byte length and run-length data: a signed count byte c >= 0 repeats the
 // next byte c + 1 times, c < 0 copies -c literal bytes. Only the colour
-// channels are read; channels wider than 8 bits keep their high byte.
+// channels are read; channels wider than 8 bits keep their top 8 bits.
 #include "codecs/Codec.h"
 #include "codecs/CodecUtil.h"
 
@@ -125,7 +125,13 @@ bool DecodeRla(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage&
   if (img.isNull()) return false;
 
   std::vector<uint8_t> planes(rowBytes * size_t(used));
-  const int maxValue = (1 << (h.Bits > 8 ? 8 : h.Bits)) - 1;
+  // Wide samples keep their top 8 bits; narrow ones are stretched to 0 … 255.
+  auto to8 = [&h](const uint8_t* p) -> uint8_t {
+    if (h.BytesPerSample == 2) return uint8_t(std::min(((p[0] << 8) | p[1]) >> (h.Bits - 8), 255));
+    if (h.Bits == 8) return p[0];
+    const int max = (1 << h.Bits) - 1;
+    return uint8_t(std::min(int(p[0]), max) * 255 / max);
+  };
   TProgressReporter progress(opt.Progress, h.Height);
   // Rows are stored bottom-up; the table lets us fill the picture from the top.
   for (int y = 0; y < h.Height; ++y) {
@@ -147,15 +153,9 @@ bool DecodeRla(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage&
     const size_t step = size_t(h.BytesPerSample);
     for (int x = 0; x < h.Width; ++x) {
       const size_t s = size_t(x) * step;
-      uint8_t b = blue[s], g = green[s], rr = red[s];
-      if (maxValue != 255) {
-        b = uint8_t(std::min(int(b), maxValue) * 255 / maxValue);
-        g = uint8_t(std::min(int(g), maxValue) * 255 / maxValue);
-        rr = uint8_t(std::min(int(rr), maxValue) * 255 / maxValue);
-      }
-      d[3 * x] = b;
-      d[3 * x + 1] = g;
-      d[3 * x + 2] = rr;
+      d[3 * x] = to8(blue + s);
+      d[3 * x + 1] = to8(green + s);
+      d[3 * x + 2] = to8(red + s);
     }
     if (!progress.RowsDone(y + 1)) break;
   }

@@ -110,8 +110,10 @@ QByteArray MakeRla(const QImage& pic, int channels, int bits, int mattes)
       std::vector<uint8_t> plane;
       for (int x = 0; x < w; ++x) {
         const uint8_t v = c < channels ? src[3 * x + 2 - c] : 255;  // red, green, blue
-        plane.push_back(v);
-        if (bps == 2) plane.push_back(uint8_t(v ^ 0x5A));
+        if (bps == 1) { plane.push_back(v); continue; }
+        const int wide = (v << (bits - 8)) | (0x5A & ((1 << (bits - 8)) - 1));  // big-endian, noise below
+        plane.push_back(uint8_t(wide >> 8));
+        plane.push_back(uint8_t(wide & 0xFF));
       }
       QByteArray block;
       Segments(plane.data(), int(plane.size()), 128, [&](bool repeat, const uint8_t* p, int n) {

@@ -178,7 +178,7 @@ TEST(RlaReader, DecodesChannelsFromTheActiveWindowBottomUp)
     for (int x = 0; x < 33; ++x)
       if (y % 3 == 0 || x < 12) std::memset(runs.scanLine(y) + 3 * x, y * 11, 3);
   for (const QImage& src : {pic, runs}) {
-    for (int bits : {8, 16}) {
+    for (int bits : {8, 12, 16}) {
       SCOPED_TRACE(bits);
       const TDecodedImage img = DecodeOk(DecodeRla, MakeRla(src, 3, bits, 1));
       EXPECT_EQ(img.BitCount, 24);
