@@ -79,22 +79,31 @@ TPictureLayerInfo TCoverDocument::GetPictureLayer(int number) const
   return info;
 }
 
+namespace {
+// The fields text and tracks layers share.
+template <typename Info>
+void FillTextFields(Info& info, const TLayer& l)
+{
+  info.Left = l.Left;
+  info.Top = l.Top;
+  info.FontName = l.FontName;
+  info.Color = l.Color;
+  info.FontStyles = l.FontStyles;
+  info.Shadow = l.Shadow;
+  info.Smooth = l.Smooth;
+  info.Width = l.Picture.width();
+  info.Height = l.Picture.height();
+  info.Picture = &l.Picture;
+  info.Mask = &l.Mask;
+}
+}  // namespace
+
 TTextLayerInfo TCoverDocument::GetTextLayer(int number) const
 {
   TTextLayerInfo info;
   if (const TLayer* l = LayerByNumber(number)) {
-    info.Left = l->Left;
-    info.Top = l->Top;
+    FillTextFields(info, *l);
     info.Text = l->Text;
-    info.FontName = l->FontName;
-    info.Color = l->Color;
-    info.FontStyles = l->FontStyles;
-    info.Shadow = l->Shadow;
-    info.Smooth = l->Smooth;
-    info.Width = l->Picture.width();
-    info.Height = l->Picture.height();
-    info.Picture = &l->Picture;
-    info.Mask = &l->Mask;
   }
   return info;
 }
@@ -103,20 +112,10 @@ TTracksLayerInfo TCoverDocument::GetTracksLayer(int number) const
 {
   TTracksLayerInfo info;
   if (const TLayer* l = LayerByNumber(number)) {
-    info.Left = l->Left;
-    info.Top = l->Top;
+    FillTextFields(info, *l);
     info.Tracks = &l->Tracks;
-    info.FontName = l->FontName;
-    info.Color = l->Color;
-    info.FontStyles = l->FontStyles;
-    info.Shadow = l->Shadow;
-    info.Smooth = l->Smooth;
     info.LineSpace = l->LineSpace;
-    info.Width = l->Picture.width();
-    info.Height = l->Picture.height();
     info.Alignment = l->Alignment;
-    info.Picture = &l->Picture;
-    info.Mask = &l->Mask;
   }
   return info;
 }
