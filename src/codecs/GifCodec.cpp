@@ -171,7 +171,7 @@ bool TGifAnimation::LoadFromData(const QByteArray& data, QString& error)
       break;
     }
     case IMAGE_DESC_RECORD_TYPE: {
-      if (DGifGetImageDesc(gif) == GIF_ERROR) {
+      if (DGifGetImageHeader(gif) == GIF_ERROR) {  // no per-frame copy kept by giflib
         failure = GifMessage(gif->Error);
         break;
       }
