@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QSet>
 #include <QTemporaryFile>
 
 #include <cstdio>
@@ -113,7 +114,9 @@ void WriteScratch(const QString& folder, const char* name, const QByteArray& byt
 QString EnsureWorkFolder(const TCoverDocument& document)
 {
   const QString folder = document.WorkFolder();
-  if (!QFileInfo(folder).isDir()) QDir().mkpath(folder);
+  if (QFileInfo(folder).isDir()) return folder;
+  QString created, error;
+  if (QDir::cleanPath(folder) != WorkFolderPath() || !CreateWorkFolder(created, error)) QDir().mkpath(folder);
   return folder;
 }
 
@@ -198,6 +201,16 @@ bool LoadParts(TCoverDocument& document, const TIniFile& ini, const TBlobSource&
 {
   std::vector<TLayerRecord> records;
   if (!ParseAll(ini, blobSize, records, error)) return false;
+  // "Layer1" + "2a.jpg" and "Layer12" + "a.jpg" would be the same file: a
+  // later picture with a name already taken gets a numbered one.
+  QSet<QString> taken;
+  for (TLayerRecord& r : records) {
+    if (r.PictureName.isEmpty()) continue;
+    const QString base = r.PictureName;
+    for (int k = 2; taken.contains(r.PictureName); ++k)
+      r.PictureName = SectionName(r.Section) + '-' + QString::number(k) + base.mid(SectionName(r.Section).size());
+    taken.insert(r.PictureName);
+  }
   const QString folder = EnsureWorkFolder(document);
   TPendingPictures pending(folder);
   for (const TLayerRecord& r : records)

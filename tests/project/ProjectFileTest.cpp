@@ -427,6 +427,22 @@ TEST_F(ProjectFileTest, PathsInTheFileNeverLeaveTheWorkFolder)
   EXPECT_FALSE(QFileInfo::exists(Path("work/../escaped.bmp")));
 }
 
+TEST_F(ProjectFileTest, PicturesWhoseNamesMeetAreKeptApart)
+{
+  const QByteArray a = ReadAll(MakePicture("a.bmp", 8, 8, 1)), b = ReadAll(MakePicture("b.bmp", 8, 8, 2));
+  QByteArray ini = "[Common]\r\nLayerNumber=13\r\n[Layer0]\r\nFileName=\r\n"
+                   "[Layer1]\r\nFileName=C:\\2x.bmp\r\nImageStart=0\r\nImageEnd=" + QByteArray::number(a.size()) +
+                   "\r\n[Layer12]\r\nFileName=C:\\x.bmp\r\nImageStart=" + QByteArray::number(a.size()) +
+                   "\r\nImageEnd=" + QByteArray::number(a.size() + b.size()) + "\r\n";
+  WriteAll(Path("meet.jkp"), MakeProject(a + b, ini));
+  QString error;
+  ASSERT_TRUE(LoadProject(m_doc, Path("meet.jkp"), error)) << error.toStdString();
+  ASSERT_EQ(m_doc.LayerCount(), 3);
+  EXPECT_EQ(ReadAll(m_doc.LayerByNumber(1)->FileName), a);
+  EXPECT_EQ(ReadAll(m_doc.LayerByNumber(2)->FileName), b);
+  EXPECT_EQ(m_doc.LayerByNumber(2)->FileName, Path("work/Layer12-2x.bmp"));
+}
+
 TEST_F(ProjectFileTest, FailedSaveKeepsTheOldFile)
 {
   m_doc.AddTextLayer(1, 1, "First", "F", 0, 0, false, false, 100, 50);
