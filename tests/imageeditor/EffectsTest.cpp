@@ -371,7 +371,7 @@ TEST(TileEffects, FisheyeAndTwistGeometry)
   Fisheye(even, dst, 1.29L);
   EXPECT_EQ(PixelAt(dst, 4, 3), PixelAt(even, 4, 3));
   // R equal to a pixel's distance, and far beyond, still completes.
-  for (long double k : {0.5L / 8, 0.001L, 0.0L, 100.0L}) {
+  for (long double k : {0.125L, 0.001L, 0.0L, 100.0L}) {  // 0.125: R = 1, the distance of (5, 3)
     QImage d = even.copy();
     EXPECT_TRUE(Fisheye(even, d, k));
   }

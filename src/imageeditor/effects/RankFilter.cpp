@@ -310,8 +310,8 @@ class TMedianFilter {
       const int64_t rowsIn = rows1 - rows0 + 1;
 
       std::fill(std::begin(kCoarse_), std::end(kCoarse_), Count(0));
-      for (int c = 0; c < 3; ++c)
-        for (int b = 0; b < 16; ++b) sliceLo_[c][b] = 0, sliceHi_[c][b] = -1;
+      for (auto& c : range_)
+        for (TRange& r : c) r = {0, -1};
       int cols0 = base_, cols1 = base_ - 1;
 
       uint8_t* out = picture.scanLine(y);
@@ -336,6 +336,7 @@ class TMedianFilter {
           continue;
         }
         const int64_t lo = std::max<int64_t>(lower - zeros, 0), hi = upper - zeros;
+        uint8_t result[3];
         for (int c = 0; c < 3; ++c) {
           TCumulative<Count> coarse, fine;
           coarse.Load(&kCoarse_[c * 16]);
@@ -354,8 +355,11 @@ class TMedianFilter {
             b = binB * 16 + fine.Bin(hi - coarse.sum[binB - 1]);
           }
           const int a = lower < zeros ? 0 : binA * 16 + fineA;
-          out[3 * x + c] = uint8_t((a + b) / 2);
+          result[c] = uint8_t((a + b) / 2);
         }
+        out[3 * x] = result[0];
+        out[3 * x + 1] = result[1];
+        out[3 * x + 2] = result[2];
       }
     }
   }
@@ -368,6 +372,25 @@ class TMedianFilter {
   {
     Count* fine = Fine(x);
     Count* coarse = Coarse(x);
+    if (dropTo_ - dropFrom_ == 1 && takeTo_ - takeFrom_ == 1) {
+      // The usual step: one row out, one row in.
+      const uint8_t* d = rows_[dropFrom_] + 3 * x;
+      const uint8_t* t = rows_[takeFrom_] + 3 * x;
+      const unsigned d0 = d[0], d1 = d[1], d2 = d[2], t0 = t[0], t1 = t[1], t2 = t[2];
+      --fine[d0];
+      --fine[256 + d1];
+      --fine[512 + d2];
+      --coarse[d0 >> 4];
+      --coarse[16 + (d1 >> 4)];
+      --coarse[32 + (d2 >> 4)];
+      ++fine[t0];
+      ++fine[256 + t1];
+      ++fine[512 + t2];
+      ++coarse[t0 >> 4];
+      ++coarse[16 + (t1 >> 4)];
+      ++coarse[32 + (t2 >> 4)];
+      return;
+    }
     for (int r = dropFrom_; r < dropTo_; ++r) {
       const uint8_t* p = rows_[r] + 3 * x;
       for (int c = 0; c < 3; ++c) {
@@ -388,8 +411,8 @@ class TMedianFilter {
   JKT_INLINE const Count* Slice(int c, int bin, int x0, int x1)
   {
     Count* s = kFine_[c][bin];
-    int& lo = sliceLo_[c][bin];
-    int& hi = sliceHi_[c][bin];
+    int& lo = range_[c][bin].lo;
+    int& hi = range_[c][bin].hi;
     const size_t at = size_t(c) * 256 + size_t(bin) * 16;
     if (hi + 1 == x1 && lo + 1 == x0 && hi >= lo) {
       MoveBins(s, Fine(x1) + at, Fine(lo) + at, 16);
@@ -418,8 +441,11 @@ class TMedianFilter {
   int dropFrom_ = 0, dropTo_ = 0, takeFrom_ = 0, takeTo_ = 0;
   alignas(16) Count kCoarse_[48] = {};
   alignas(16) Count kFine_[3][16][16] = {};
-  int sliceLo_[3][16] = {};
-  int sliceHi_[3][16] = {};
+  // Columns each fine slice currently holds.
+  struct TRange {
+    int lo, hi;
+  };
+  TRange range_[3][16] = {};
 };
 
 }  // namespace
