@@ -251,6 +251,36 @@ bool CheckEmfStructure(const QByteArray& data, QString& error)
   }
 }
 
+// Fields of the header that point elsewhere in the header (description,
+// pixel format) are cleared when they point outside it: the converter
+// follows them without checking.
+void ClearBadHeaderPointers(QByteArray& emf)
+{
+  TByteReader rd(emf);
+  rd.Seek(4);
+  const uint32_t headerSize = rd.U32LE();
+  auto put32 = [&emf](int at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) emf[at + i] = char((v >> (8 * i)) & 0xFF);
+  };
+  auto inside = [headerSize](uint64_t off, uint64_t bytes, uint64_t minOff) {
+    return off >= minOff && off + bytes <= headerSize;
+  };
+  rd.Seek(60);
+  const uint32_t descChars = rd.U32LE(), descOff = rd.U32LE();
+  if ((descChars != 0 || descOff != 0) && (descChars == 0 || !inside(descOff, uint64_t(descChars) * 2, 88))) {
+    put32(60, 0);
+    put32(64, 0);
+  }
+  if (headerSize >= 100) {
+    rd.Seek(88);
+    const uint32_t pfSize = rd.U32LE(), pfOff = rd.U32LE();
+    if ((pfSize != 0 || pfOff != 0) && (pfSize == 0 || !inside(pfOff, pfSize, 100))) {
+      put32(88, 0);
+      put32(92, 0);
+    }
+  }
+}
+
 // The drawing's own size: its frame (in 1/100 mm) at screen resolution, or
 // its device bounds when the frame is missing.
 bool EmfSize(const QByteArray& data, int& w, int& h)
@@ -262,7 +292,7 @@ bool EmfSize(const QByteArray& data, int& w, int& h)
   const int64_t fl = int32_t(rd.U32LE()), ft = int32_t(rd.U32LE());
   const int64_t fr = int32_t(rd.U32LE()), fb = int32_t(rd.U32LE());
   if (rd.Failed()) return false;
-  const auto clampSide = [](double v) { return int(std::min(v, double(kMaxImageSide) + 1)); };
+  const auto clampSide = [](double v) { return int(std::clamp(v, 0.0, double(kMaxImageSide) + 1)); };
   if (fr > fl && fb > ft) {
     w = clampSide(std::round(double(fr - fl) * kScreenDpi / 2540.0));
     h = clampSide(std::round(double(fb - ft) * kScreenDpi / 2540.0));
@@ -293,6 +323,7 @@ bool DecodeEmf(const QByteArray& data, const TDecodeOptions&, TDecodedImage& out
   options.imgWidth = w;
   options.imgHeight = h;
   QByteArray copy = data;  // the converter takes a writable pointer
+  ClearBadHeaderPointers(copy);
   char* text = nullptr;
   size_t length = 0;
   const int ok = emf2svg(copy.data(), size_t(copy.size()), &text, &length, &options);

@@ -77,3 +77,18 @@ TEST(MetafileReader, HeaderRecordSizeIsNotTrusted)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(MetafileReader, EmfHeaderPointersOutsideTheHeaderAreIgnored)
+{
+  QByteArray emf = Fixture("emf/rects_96x48.emf");
+  emf[64] = char(0x70);  // description offset past the 88-byte header, no length
+  ExpectRects(DecodeOk(DecodeEmf, emf));
+  // Found by fuzzing; bounds in reverse order as well.
+  TDecodedImage out;
+  QString error;
+  DecodeEmf(Fixture("emf/regress_description_outside_header.emf"), TDecodeOptions{}, out, error);
+}
+
+}  // namespace
