@@ -46,10 +46,31 @@ TAxisWindows AxisWindows(int length, int size)
 
 struct TMin {
   static uint8_t Pick(uint8_t a, uint8_t b) { return a < b ? a : b; }
+#ifdef __SSE2__
+  static __m128i Pick16(__m128i a, __m128i b) { return _mm_min_epu8(a, b); }
+#endif
 };
 struct TMax {
   static uint8_t Pick(uint8_t a, uint8_t b) { return a > b ? a : b; }
+#ifdef __SSE2__
+  static __m128i Pick16(__m128i a, __m128i b) { return _mm_max_epu8(a, b); }
+#endif
 };
+
+// dst[i] = the extreme of a[i] and b[i]; dst may be a or b.
+template <class Op>
+inline void PickRow(uint8_t* dst, const uint8_t* a, const uint8_t* b, size_t n)
+{
+  size_t i = 0;
+#ifdef __SSE2__
+  for (; i + 16 <= n; i += 16) {
+    const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+    const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), Op::Pick16(va, vb));
+  }
+#endif
+  for (; i < n; ++i) dst[i] = Op::Pick(a[i], b[i]);
+}
 
 // Extremes over windows lo … hi of a line of `count` elements with a
 // distance of `stride` (in units of T elements of `width` lanes). Every
@@ -66,13 +87,13 @@ void BlockExtremes(const uint8_t* in, uint8_t* prefix, uint8_t* suffix, int coun
     for (size_t k = 0; k < lanes; ++k) prefix[s0 + k] = in[s0 + k];
     for (int i = start + 1; i <= end; ++i) {
       const size_t o = size_t(i) * stride;
-      for (size_t k = 0; k < lanes; ++k) prefix[o + k] = Op::Pick(prefix[o - stride + k], in[o + k]);
+      PickRow<Op>(prefix + o, prefix + o - stride, in + o, lanes);
     }
     const size_t e0 = size_t(end) * stride;
     for (size_t k = 0; k < lanes; ++k) suffix[e0 + k] = in[e0 + k];
     for (int i = end - 1; i >= start; --i) {
       const size_t o = size_t(i) * stride;
-      for (size_t k = 0; k < lanes; ++k) suffix[o + k] = Op::Pick(suffix[o + stride + k], in[o + k]);
+      PickRow<Op>(suffix + o, suffix + o + stride, in + o, lanes);
     }
   }
 }
@@ -118,7 +139,7 @@ bool MinMaxFilter(QImage& picture, int sizeX, int sizeY, const TEffectProgress& 
     uint8_t* out = picture.scanLine(y);
     if (lo / blockY != hi / blockY) {
       const uint8_t* p = &prefix[rowBytes * hi];
-      for (size_t i = 0; i < rowBytes; ++i) out[i] = Op::Pick(s[i], p[i]);
+      PickRow<Op>(out, s, p, rowBytes);
     } else {
       std::copy(s, s + rowBytes, out);
     }
