@@ -374,11 +374,16 @@ bool WriteLayer(const TCoverDocument& document, int slot, TIniFile& ini, QByteAr
       ini.WriteInteger(sec, QStringLiteral("Top"), l.Top);
       // A source picture that has vanished since is saved from the layer's
       // own work copy, so the layer is not lost.
-      const QString source = IsExistingFile(l.FileName) ? l.FileName
-                             : IsExistingFile(l.WorkFile) ? l.WorkFile
-                                                          : QString();
-      if (source.isEmpty()) ini.WriteString(sec, QStringLiteral("FileName"), QString());
-      else if (!embed(source)) return false;
+      // The same when the source can not be read.
+      const bool fromSource = IsExistingFile(l.FileName) && embed(l.FileName);
+      if (!fromSource) {
+        error.clear();
+        if (IsExistingFile(l.WorkFile)) {
+          if (!embed(l.WorkFile)) return false;
+        } else {
+          ini.WriteString(sec, QStringLiteral("FileName"), QString());
+        }
+      }
       ini.WriteInteger(sec, QStringLiteral("BoundWidth"), l.BoundWidth);
       ini.WriteInteger(sec, QStringLiteral("BoundHeight"), l.BoundHeight);
       ini.WriteInteger(sec, QStringLiteral("ActualWidth"), l.ActualWidth);
