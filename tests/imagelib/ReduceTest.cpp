@@ -418,3 +418,20 @@ TEST(BitCount, PixelFormatsAndIconDirectory)
   EXPECT_EQ(IconBitCount(ico), 8);
   EXPECT_EQ(IconBitCount(QByteArray(8, '\x02')), 8);  // too short to hold the byte
 }
+
+TEST(RowResampler, LargeDestinationsBehaveLikeAnyBitmap)
+{
+  // Over 4 MB: the destination lives in its own block of memory.
+  const QImage src = RandomBitmap(1501, 1000, 16);
+  QImage dest;
+  TRowResampler rows;
+  ASSERT_TRUE(rows.Begin(dest, 1501, 1000, 1501, 1000, 0x0000FF));
+  EXPECT_EQ(PixelAt(dest, 1500, 999), 0x0000FFu);
+  for (int y = 0; y < 1000; ++y) rows.AddRow(y, src.constScanLine(y));
+  EXPECT_TRUE(SamePixels(dest, src));
+  QImage shared = dest;  // copies share, then part on the first write
+  shared.scanLine(0)[0] ^= 1;
+  EXPECT_TRUE(SamePixels(dest, src));
+  dest = QImage();
+  EXPECT_EQ(shared.width(), 1501);
+}
