@@ -1,5 +1,5 @@
-// Windows metafiles (WMF through libwmf, EMF through libemf2svg): each is
-// turned into SVG, which Qt draws on a white bitmap at the metafile's own
+// Windows metafiles: WMF drawn by libwmf's raster device, EMF turned into SVG
+// by libemf2svg and drawn by Qt; both on a white bitmap at the metafile's own
 // size. The record structure is walked first, so that a file whose records
 // run past its end never reaches the libraries.
 #include "codecs/Codec.h"
@@ -14,7 +14,8 @@
 
 #include <emf2svg.h>
 #include <libwmf/api.h>
-#include <libwmf/svg.h>
+#include <libwmf/gd.h>
+#include <libwmf/gd/gd.h>
 
 namespace {
 
@@ -130,6 +131,21 @@ bool PlaceableSize(const QByteArray& data, int& w, int& h)
   return w > 0 && h > 0;
 }
 
+// The image libwmf draws into is left to the caller: its record, pixel
+// array, row table and drawing state are freed here.
+struct TGdImage {
+  gdImagePtr Image = nullptr;
+  ~TGdImage()
+  {
+    if (!Image) return;
+    std::free(Image->polyInts);
+    std::free(Image->style);
+    std::free(Image->tpixels);
+    std::free(Image->_tpixels);
+    std::free(Image);
+  }
+};
+
 struct TWmfApi {
   wmfAPI* Api = nullptr;
   bool Opened = false;
@@ -156,7 +172,7 @@ bool DecodeWmf(const QByteArray& data, const TDecodeOptions&, TDecodedImage& out
 
   TWmfApi wmf;
   wmfAPI_Options options = {};
-  options.function = wmf_svg_function;
+  options.function = wmf_gd_function;
   const unsigned long flags = WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
   if (wmf_api_create(&wmf.Api, flags, &options) != wmf_E_None || !wmf.Api) {
     error = QStringLiteral("The metafile reader could not be started");
@@ -184,28 +200,49 @@ bool DecodeWmf(const QByteArray& data, const TDecodeOptions&, TDecodedImage& out
   }
   if (!CheckMetafileSize(w, h, error)) return false;
 
-  wmf_svg_t* svg = WMF_SVG_GetData(wmf.Api);
-  svg->out = wmf_stream_create(wmf.Api, nullptr);
-  if (!svg->out) {
-    error = QStringLiteral("Not enough memory to draw the metafile");
-    return false;
-  }
-  svg->Description = const_cast<char*>("Jacketeer");
-  svg->bbox = bbox;
-  svg->width = unsigned(w);
-  svg->height = unsigned(h);
+  // libwmf's raster device keeps colours exact (its SVG device rounds every
+  // colour to a named one). It draws into a true-colour image it leaves to us.
+  wmf_gd_t* gd = WMF_GD_GetData(wmf.Api);
+  gd->type = wmf_gd_image;
+  gd->bbox = bbox;
+  gd->width = unsigned(w);
+  gd->height = unsigned(h);
   const wmf_error_t played = wmf_play(wmf.Api, 0, &bbox);
-  char* text = nullptr;
-  unsigned long length = 0;
-  wmf_stream_destroy(wmf.Api, svg->out, &text, &length);
-  svg->out = nullptr;
-  QByteArray svgText = text ? QByteArray(text, qsizetype(length)) : QByteArray();
-  if (text) wmf_free(wmf.Api, text);
-  if (played != wmf_E_None || svgText.isEmpty()) {
+  TGdImage image{static_cast<gdImagePtr>(gd->gd_image)};
+  gd->gd_image = nullptr;
+  if (played != wmf_E_None || !image.Image) {
     error = QStringLiteral("The metafile is damaged");
     return false;
   }
-  return RenderSvg(svgText, w, h, out, error);
+  const int* pixels = wmf_gd_image_pixels(image.Image);
+  if (!pixels || !image.Image->trueColor || image.Image->sx != w || image.Image->sy != h) {
+    error = QStringLiteral("The metafile could not be drawn");
+    return false;
+  }
+  QString sizeError;
+  QImage bitmap = NewBitmap24(w, h, sizeError);
+  if (bitmap.isNull()) {
+    error = sizeError;
+    return false;
+  }
+  // Pixels are 0x7FRRGGBB with 0 alpha opaque, 127 transparent; laid on white.
+  for (int y = 0; y < h; ++y) {
+    const int* src = pixels + size_t(y) * size_t(w);
+    uint8_t* dst = bitmap.scanLine(y);
+    for (int x = 0; x < w; ++x, dst += 3) {
+      const uint32_t p = uint32_t(src[x]);
+      const int a = 127 - int((p >> 24) & 0x7F);  // opacity 0 … 127
+      const int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+      dst[0] = uint8_t((b * a + 255 * (127 - a) + 63) / 127);
+      dst[1] = uint8_t((g * a + 255 * (127 - a) + 63) / 127);
+      dst[2] = uint8_t((r * a + 255 * (127 - a) + 63) / 127);
+    }
+  }
+  out.Bitmap = bitmap;
+  out.Width = w;
+  out.Height = h;
+  out.BitCount = 24;
+  return true;
 }
 
 // ---- EMF ----

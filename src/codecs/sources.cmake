@@ -15,3 +15,7 @@ list(APPEND JKT_CORE_SOURCES
   src/codecs/RlaCodec.cpp
   src/codecs/CutCodec.cpp
 )
+
+# libwmf's raster device header includes its own gd headers by bare name.
+find_path(WMF_GD_INCLUDE_DIR gd_io.h PATH_SUFFIXES libwmf/gd REQUIRED)
+set_source_files_properties(src/codecs/MetafileCodec.cpp PROPERTIES INCLUDE_DIRECTORIES ${WMF_GD_INCLUDE_DIR})

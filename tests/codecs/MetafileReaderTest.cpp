@@ -92,3 +92,19 @@ TEST(MetafileReader, EmfHeaderPointersOutsideTheHeaderAreIgnored)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(MetafileReader, ShapesLinesAndTextAreDrawn)
+{
+  const TDecodedImage wmf = DecodeOk(DecodeWmf, Fixture("wmf/shapes_text.wmf"));
+  ASSERT_EQ(wmf.Bitmap.size(), QSize(200, 150));  // 800 × 600 units at 384 a inch
+  EXPECT_COLOR_NEAR(wmf.Bitmap, 150, 40, Rgb(0, 160, 0), 2);    // filled polygon, colour kept exactly
+  EXPECT_COLOR_NEAR(wmf.Bitmap, 150, 140, Rgb(255, 255, 255), 8);  // under an open line: not filled
+  const TDecodedImage emf = DecodeOk(DecodeEmf, Fixture("emf/shapes_text.emf"));
+  ASSERT_EQ(emf.Bitmap.size(), QSize(149, 119));
+  EXPECT_COLOR_NEAR(emf.Bitmap, 35, 35, Rgb(0, 160, 0), 8);
+  EXPECT_COLOR_NEAR(emf.Bitmap, 75, 100, Rgb(255, 255, 255), 8);
+}
+
+}  // namespace
