@@ -502,7 +502,8 @@ bool ParseLayer(int i, const TIniFile& ini, int64_t blobSize, TLayerRecord& r, Q
     error = NotAProject(QStringLiteral("the position of %1 is out of range").arg(layer));
     return false;
   }
-  if (r.BoundWidth > kMaxPictureBox || r.BoundHeight > kMaxPictureBox) {
+  // Text boxes are limited to the cover when drawn; a picture keeps its box.
+  if (!r.FileName.isEmpty() && (r.BoundWidth > kMaxPictureBox || r.BoundHeight > kMaxPictureBox)) {
     error = NotAProject(QStringLiteral("the size of %1 is out of range").arg(layer));
     return false;
   }

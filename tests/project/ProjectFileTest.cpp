@@ -427,6 +427,23 @@ TEST_F(ProjectFileTest, PathsInTheFileNeverLeaveTheWorkFolder)
   EXPECT_FALSE(QFileInfo::exists(Path("work/../escaped.bmp")));
 }
 
+TEST_F(ProjectFileTest, UnwritableWorkFolderLeavesTheDocumentAsItWas)
+{
+  const QString pic = MakePicture("w.bmp", 30, 30, 8);
+  m_doc.SetBackground(pic, imStretch, 0, -1, true, true);
+  QString error;
+  ASSERT_TRUE(SaveProject(m_doc, Path("w.jkp"), error));
+  m_doc.NewCover();
+  m_doc.AddTextLayer(1, 1, "Still here", "F", 0, 0, false, false, 100, 50);
+  WriteAll(Path("plainfile"), "x");
+  m_doc.SetWorkFolder(Path("plainfile/work"));  // can never be created
+  EXPECT_FALSE(LoadProject(m_doc, Path("w.jkp"), error));
+  EXPECT_TRUE(error.contains("work folder")) << error.toStdString();
+  ASSERT_EQ(m_doc.LayerCount(), 2);
+  EXPECT_EQ(m_doc.LayerByNumber(1)->Text, "Still here");
+  EXPECT_TRUE(m_doc.Background().FileName.isEmpty());
+}
+
 TEST_F(ProjectFileTest, PicturesWhoseNamesMeetAreKeptApart)
 {
   const QByteArray a = ReadAll(MakePicture("a.bmp", 8, 8, 1)), b = ReadAll(MakePicture("b.bmp", 8, 8, 2));
