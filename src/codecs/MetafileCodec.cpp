@@ -19,20 +19,26 @@
 
 namespace {
 
-// Metafiles are drawn, not stored: a declared size past this is refused
-// rather than rendered into hundreds of megabytes.
-constexpr int kMaxMetafileSide = 16384;
-constexpr int64_t kMaxMetafilePixels = 64LL * 1024 * 1024;
+// Metafiles are drawn, not stored: a drawing whose own size is past this is
+// drawn smaller (same proportions) rather than into hundreds of megabytes.
+constexpr int kMaxMetafileSide = 4096;
+constexpr int64_t kMaxMetafilePixels = 16LL * 1024 * 1024;
 constexpr double kScreenDpi = 96.0;
 constexpr uint32_t kPlaceableKey = 0x9AC6CDD7u;
 constexpr int kMaxRecords = 2'000'000;
 
-bool CheckMetafileSize(int w, int h, QString& error)
+// The size to draw a metafile of own size w × h at; false when the size
+// itself is unusable.
+bool MetafileDrawSize(int w, int h, int& dw, int& dh, QString& error)
 {
   if (!CheckImageSize(w, h, error)) return false;
+  dw = w;
+  dh = h;
   if (w > kMaxMetafileSide || h > kMaxMetafileSide || int64_t(w) * h > kMaxMetafilePixels) {
-    error = QStringLiteral("The metafile is too large to draw (%1 × %2)").arg(w).arg(h);
-    return false;
+    const double s = std::min({double(kMaxMetafileSide) / w, double(kMaxMetafileSide) / h,
+                               std::sqrt(double(kMaxMetafilePixels) / (double(w) * h))});
+    dw = std::max(1, int(w * s));
+    dh = std::max(1, int(h * s));
   }
   return true;
 }
@@ -198,15 +204,16 @@ bool DecodeWmf(const QByteArray& data, const TDecodeOptions&, TDecodedImage& out
     w = int(std::min<unsigned>(dw, unsigned(kMaxImageSide) + 1));
     h = int(std::min<unsigned>(dh, unsigned(kMaxImageSide) + 1));
   }
-  if (!CheckMetafileSize(w, h, error)) return false;
+  int dw = 0, dh = 0;
+  if (!MetafileDrawSize(w, h, dw, dh, error)) return false;
 
   // libwmf's raster device keeps colours exact (its SVG device rounds every
   // colour to a named one). It draws into a true-colour image it leaves to us.
   wmf_gd_t* gd = WMF_GD_GetData(wmf.Api);
   gd->type = wmf_gd_image;
   gd->bbox = bbox;
-  gd->width = unsigned(w);
-  gd->height = unsigned(h);
+  gd->width = unsigned(dw);
+  gd->height = unsigned(dh);
   const wmf_error_t played = wmf_play(wmf.Api, 0, &bbox);
   TGdImage image{static_cast<gdImagePtr>(gd->gd_image)};
   gd->gd_image = nullptr;
@@ -215,21 +222,21 @@ bool DecodeWmf(const QByteArray& data, const TDecodeOptions&, TDecodedImage& out
     return false;
   }
   const int* pixels = wmf_gd_image_pixels(image.Image);
-  if (!pixels || !image.Image->trueColor || image.Image->sx != w || image.Image->sy != h) {
+  if (!pixels || !image.Image->trueColor || image.Image->sx != dw || image.Image->sy != dh) {
     error = QStringLiteral("The metafile could not be drawn");
     return false;
   }
   QString sizeError;
-  QImage bitmap = NewBitmap24(w, h, sizeError);
+  QImage bitmap = NewBitmap24(dw, dh, sizeError);
   if (bitmap.isNull()) {
     error = sizeError;
     return false;
   }
   // Pixels are 0x7FRRGGBB with 0 alpha opaque, 127 transparent; laid on white.
-  for (int y = 0; y < h; ++y) {
-    const int* src = pixels + size_t(y) * size_t(w);
+  for (int y = 0; y < dh; ++y) {
+    const int* src = pixels + size_t(y) * size_t(dw);
     uint8_t* dst = bitmap.scanLine(y);
-    for (int x = 0; x < w; ++x, dst += 3) {
+    for (int x = 0; x < dw; ++x, dst += 3) {
       const uint32_t p = uint32_t(src[x]);
       const int a = 127 - int((p >> 24) & 0x7F);  // opacity 0 … 127
       const int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
@@ -350,15 +357,16 @@ bool DecodeEmf(const QByteArray& data, const TDecodeOptions&, TDecodedImage& out
     error = QStringLiteral("The metafile has no size");
     return false;
   }
-  if (!CheckMetafileSize(w, h, error)) return false;
+  int dw = 0, dh = 0;
+  if (!MetafileDrawSize(w, h, dw, dh, error)) return false;
 
   generatorOptions options = {};
   options.nameSpace = nullptr;
   options.verbose = false;
   options.emfplus = true;
   options.svgDelimiter = true;
-  options.imgWidth = w;
-  options.imgHeight = h;
+  options.imgWidth = dw;
+  options.imgHeight = dh;
   QByteArray copy = data;  // the converter takes a writable pointer
   ClearBadHeaderPointers(copy);
   char* text = nullptr;
@@ -370,5 +378,8 @@ bool DecodeEmf(const QByteArray& data, const TDecodeOptions&, TDecodedImage& out
     error = QStringLiteral("The metafile is damaged");
     return false;
   }
-  return RenderSvg(svg, w, h, out, error);
+  if (!RenderSvg(svg, dw, dh, out, error)) return false;
+  out.Width = w;
+  out.Height = h;
+  return true;
 }

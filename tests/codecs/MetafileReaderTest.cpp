@@ -108,3 +108,20 @@ TEST(MetafileReader, ShapesLinesAndTextAreDrawn)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(MetafileReader, VeryLargeDrawingsAreDrawnSmaller)
+{
+  QByteArray wmf = Fixture("wmf/rects_96x48.wmf");
+  wmf[14] = 10;  // ten units per inch: 9600 × 4800 pixels
+  wmf[15] = 0;
+  const TDecodedImage out = DecodeOk(DecodeWmf, wmf);
+  EXPECT_EQ(out.Width, 9600);
+  EXPECT_EQ(out.Height, 4800);
+  ASSERT_EQ(out.Bitmap.size(), QSize(4096, 2048));
+  EXPECT_COLOR_NEAR(out.Bitmap, 512, 1024, Rgb(255, 0, 0), 8);
+  EXPECT_COLOR_NEAR(out.Bitmap, 3072, 1536, Rgb(0, 0, 255), 8);
+}
+
+}  // namespace
