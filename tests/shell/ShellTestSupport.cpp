@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QTimer>
@@ -111,8 +113,12 @@ void AnswerFileDialog(QWidget* modal, const QString& file)
     dlg->reject();
     return;
   }
-  dlg->selectFile(file);
-  static_cast<QDialog*>(dlg)->accept();  // the dialog's own accept, through the public base
+  // Typed into the name field, as a user would: selectFile() leaves the field
+  // alone while it has the focus, which depends on window activation.
+  dlg->setDirectory(QFileInfo(file).absolutePath());
+  if (auto* edit = dlg->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) edit->setText(file);
+  else dlg->selectFile(file);
+  static_cast<QDialog*>(dlg)->accept();
 }
 
 int ModalsDuring(const std::function<void()>& action)
