@@ -69,9 +69,7 @@ void TLabelShower::SetSelectedRect(const TRect& r)
 {
   const int sel = m_doc.SelectedNumber();
   if (sel <= 0) return;
-  // The size stays that of the re-fitted bitmap, which is what hit testing,
-  // the handles and printing should see.
-  m_doc.MoveLayerTo(sel, r.Left, r.Top);
+  m_doc.SetLayerRect(sel, r.Left, r.Top, r.Width(), r.Height());
   m_doc.Redraw();
 }
 
