@@ -68,7 +68,8 @@ TEST(BlendBitmap, MaskWeights)
   const QImage src = RandomBitmap(6, 4, 3);
   QImage dest = RandomBitmap(6, 4, 4);
   const QImage before = dest.copy();
-  BlendBitmap(dest, src, new QImage(Solid(6, 4, 0xFFFFFF)), 0, 0, 0, false);
+  const QImage white = Solid(6, 4, 0xFFFFFF);
+  BlendBitmap(dest, src, &white, 0, 0, 0, false);
   EXPECT_TRUE(SamePixels(dest, before));
   const QImage black = Solid(6, 4, 0);
   BlendBitmap(dest, src, &black, 0, 0, 0, false);
