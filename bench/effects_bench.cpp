@@ -1,6 +1,8 @@
 // Megapixels per second of every image effect on a 4000 × 3000 picture, one
 // thread. The picture is photo-like: smooth gradients with grain, so that the
-// rank filters see realistic value distributions.
+// rank filters see realistic value distributions. The time of an iteration is
+// the processor time of the effect alone (not the copy of the picture), which
+// stays meaningful on a busy machine.
 #include <benchmark/benchmark.h>
 
 #include "canvas/Functions.h"
@@ -8,6 +10,7 @@
 
 #include <QImage>
 
+#include <ctime>
 #include <functional>
 #include <random>
 
@@ -37,10 +40,10 @@ void Run(benchmark::State& state, const std::function<void(QImage&)>& effect)
 {
   const QImage& src = Picture();
   for (auto _ : state) {
-    state.PauseTiming();
     QImage img = src.copy();
-    state.ResumeTiming();
+    const std::clock_t start = std::clock();
     effect(img);
+    state.SetIterationTime(double(std::clock() - start) / CLOCKS_PER_SEC);
     benchmark::DoNotOptimize(img.constBits());
   }
   state.counters["MP/s"] = benchmark::Counter(double(kWidth) * kHeight / 1e6 * double(state.iterations()),
@@ -57,7 +60,7 @@ void Distort(QImage& img, bool twist)
 
 #define EFFECT(name, body)                                                    \
   void BM_##name(benchmark::State& state) { Run(state, [](QImage& img) { body; }); } \
-  BENCHMARK(BM_##name)->Unit(benchmark::kMillisecond)->UseRealTime()
+  BENCHMARK(BM_##name)->Unit(benchmark::kMillisecond)->UseManualTime()
 
 EFFECT(BrightnessContrast, AdjustColors(img, 20, 20, 20, 30, 30, 30, false, false, false, false, false, 0, 0, kWidth, kHeight));
 EFFECT(ColorNegative, AdjustColors(img, 5, -5, 9, 0, 0, 0, false, true, false, false, false, 0, 0, kWidth, kHeight));

@@ -66,7 +66,7 @@ def magick(args, side):
     cpu = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
     return cpu * MP / (side * side / 1e6)
 
-ours = {b["name"].split("/")[0].replace("BM_", ""): b["cpu_time"] / 1000.0
+ours = {b["name"].split("/")[0].replace("BM_", ""): b["real_time"] / 1000.0
         for b in json.load(open(os.path.join(work, "ours.json")))["benchmarks"]}
 
 cv2.setNumThreads(1)

@@ -141,8 +141,10 @@ bool MotionBlur(QImage& picture, int level, int direction, const TEffectProgress
   const int dx = kStepX[direction], dy = kStepY[direction];
   const QImage source = picture.copy();
 
+  std::vector<const uint8_t*> rows(h);
+  for (int y = 0; y < h; ++y) rows[y] = source.constScanLine(y);
   auto inside = [&](int64_t x, int64_t y) { return x >= 0 && x < w && y >= 0 && y < h; };
-  auto px = [&](int x, int y) { return source.constScanLine(y) + 3 * x; };
+  auto px = [&](int x, int y) { return rows[y] + 3 * x; };
   // Pixels of the trail: level + 1, fewer near the edge it runs into.
   auto trailCount = [&](int x, int y) {
     int n = L;

@@ -146,6 +146,8 @@ bool Splash(QImage& picture, int level, const TEffectProgress& progress)
   const int w = picture.width(), h = picture.height();
   const uint32_t range = uint32_t(uint64_t(int64_t(level) * 2));
   const QImage source = picture.copy();
+  std::vector<const uint8_t*> rows(h);
+  for (int y = 0; y < h; ++y) rows[y] = source.constScanLine(y);
   uint32_t seed = RandomSeed();
   for (int y = 0; y < h; ++y) {
     uint8_t* out = picture.scanLine(y);
@@ -154,7 +156,7 @@ bool Splash(QImage& picture, int level, const TEffectProgress& progress)
       const int64_t r2 = NextRandom(seed, range);
       const int64_t sx = std::clamp<int64_t>(x + int64_t(level) - r1, 0, w - 1);
       const int64_t sy = std::clamp<int64_t>(y + int64_t(level) - r2, 0, h - 1);
-      const uint8_t* p = source.constScanLine(int(sy)) + 3 * sx;
+      const uint8_t* p = rows[size_t(sy)] + 3 * sx;
       out[3 * x] = p[0];
       out[3 * x + 1] = p[1];
       out[3 * x + 2] = p[2];
@@ -165,12 +167,24 @@ bool Splash(QImage& picture, int level, const TEffectProgress& progress)
   return true;
 }
 
-void BilinearSample(const QImage& source, float sx, float sy, uint8_t out[3])
+namespace {
+
+// The source of a distortion: size and row addresses.
+struct TSampleSource {
+  int w, h;
+  std::vector<const uint8_t*> rows;
+  explicit TSampleSource(const QImage& img) : w(img.width()), h(img.height()), rows(h)
+  {
+    for (int y = 0; y < h; ++y) rows[y] = img.constScanLine(y);
+  }
+};
+
+void Sample(const TSampleSource& src, float sx, float sy, uint8_t out[3])
 {
-  const TAxisSample ax = SampleAxis(sx, source.width());
-  const TAxisSample ay = SampleAxis(sy, source.height());
-  const uint8_t* r0 = source.constScanLine(ay.first);
-  const uint8_t* r1 = source.constScanLine(ay.second);
+  const TAxisSample ax = SampleAxis(sx, src.w);
+  const TAxisSample ay = SampleAxis(sy, src.h);
+  const uint8_t* r0 = src.rows[ay.first];
+  const uint8_t* r1 = src.rows[ay.second];
   const uint8_t* p[4] = {r0 + 3 * ax.first, r0 + 3 * ax.second, r1 + 3 * ax.first,
                          r1 + 3 * ax.second};
   const float k[4] = {ax.w0 * ay.w0, ax.w1 * ay.w0, ax.w0 * ay.w1, ax.w1 * ay.w1};
@@ -179,6 +193,13 @@ void BilinearSample(const QImage& source, float sx, float sy, uint8_t out[3])
     for (int i = 0; i < 4; ++i) sum += float(p[i][c]) * k[i];
     out[c] = uint8_t(std::clamp(std::nearbyint(sum), 0.0f, 255.0f));
   }
+}
+
+}  // namespace
+
+void BilinearSample(const QImage& source, float sx, float sy, uint8_t out[3])
+{
+  Sample(TSampleSource(source), sx, sy, out);
 }
 
 bool Fisheye(const QImage& source, QImage& destination, long double scale,
@@ -191,6 +212,7 @@ bool Fisheye(const QImage& source, QImage& destination, long double scale,
   const int w = destination.width(), h = destination.height();
   const float cx = float(source.width()) / 2.0f, cy = float(source.height()) / 2.0f;
   const float R = float(scale * w);
+  const TSampleSource sampled(source);
   const float halfR = R / 2.0f;
   for (int y = 0; y < h; ++y) {
     uint8_t* out = destination.scanLine(y);
@@ -206,7 +228,7 @@ bool Fisheye(const QImage& source, QImage& destination, long double scale,
         sx = cx + dx * k / r;
         sy = cy + dy * k / r;
       }
-      BilinearSample(source, sx, sy, out + 3 * x);
+      Sample(sampled, sx, sy, out + 3 * x);
     }
     if (!Report(progress, Percent(y, h - 1))) return false;
   }
@@ -229,6 +251,7 @@ bool Twist(const QImage& source, QImage& destination, int level, const TEffectPr
   const int w = destination.width(), h = destination.height();
   const float cx = float(w - 1) / 2.0f, cy = float(h - 1) / 2.0f;
   const float K = float(level);
+  const TSampleSource sampled(source);
   for (int y = 0; y < h; ++y) {
     uint8_t* out = destination.scanLine(y);
     const float dy = float(y) - cy;
@@ -241,7 +264,7 @@ bool Twist(const QImage& source, QImage& destination, int level, const TEffectPr
         u = r * std::cos(theta);
         v = r * std::sin(theta);
       }
-      BilinearSample(source, u + cx, v + cy, out + 3 * x);
+      Sample(sampled, u + cx, v + cy, out + 3 * x);
     }
     if (!Report(progress, Percent(y, h - 1))) return false;
   }
