@@ -186,13 +186,18 @@ TEST(NeighbourEffects, InnerFiltersMatchFormula)
 
 TEST(NeighbourEffects, EmbossMatchesFormulaAndMirrors)
 {
-  const QImage src = RandomBitmap(21, 14, 7);
-  for (int depth : {1, 2, 4, 15})
-    for (int dir = 1; dir <= 8; ++dir) {
-      QImage img = src.copy();
-      Emboss(img, depth, dir);
-      ASSERT_TRUE(SamePixels(img, ref::Emboss(src, depth, dir))) << depth << " " << dir;
-    }
+  // Pictures narrower and lower than the depth, and wide ones whose inner
+  // columns run in long stretches.
+  for (QSize size : {QSize(21, 14), QSize(67, 40), QSize(5, 3), QSize(1, 9), QSize(16, 1)}) {
+    const QImage src = RandomBitmap(size.width(), size.height(), 7);
+    for (int depth : {1, 2, 4, 9, 15})
+      for (int dir = 1; dir <= 8; ++dir) {
+        QImage img = src.copy();
+        Emboss(img, depth, dir);
+        ASSERT_TRUE(SamePixels(img, ref::Emboss(src, depth, dir)))
+            << size.width() << "x" << size.height() << " " << depth << " " << dir;
+      }
+  }
   QImage flat = Uniform(5, 5, 3, 99, 250);
   Emboss(flat, 7, 3);
   EXPECT_TRUE(SamePixels(flat, Uniform(5, 5, 127, 127, 127)));

@@ -8,6 +8,10 @@
 #include <cstring>
 #include <vector>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 using namespace effects_detail;
 
 namespace {
@@ -47,6 +51,27 @@ bool SharpenLine(QImage& picture, int mode, const TEffectProgress& progress)
   return true;
 }
 
+namespace {
+
+// b − a + 127 clamped to 0 … 255 for n bytes, through saturating byte
+// arithmetic: (b ⊖ a) ⊕ 127 ⊖ (a ⊖ b), where ⊖ and ⊕ saturate.
+void EmbossBytes(const uint8_t* b, const uint8_t* a, uint8_t* out, size_t n)
+{
+  size_t i = 0;
+#ifdef __SSE2__
+  const __m128i mid = _mm_set1_epi8(127);
+  for (; i + 16 <= n; i += 16) {
+    const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+    const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+    const __m128i up = _mm_adds_epu8(_mm_subs_epu8(vb, va), mid);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_subs_epu8(up, _mm_subs_epu8(va, vb)));
+  }
+#endif
+  for (; i < n; ++i) out[i] = Clamp255(int(b[i]) - int(a[i]) + 127);
+}
+
+}  // namespace
+
 bool Emboss(QImage& picture, int depth, int direction, const TEffectProgress& progress)
 {
   if (!Prepare(picture)) return true;
@@ -54,7 +79,7 @@ bool Emboss(QImage& picture, int depth, int direction, const TEffectProgress& pr
   direction = std::clamp(direction, 1, 8);
   const int w = picture.width(), h = picture.height();
   const int f = -(depth / 2), g = depth - depth / 2;
-  const QImage source = picture.copy();
+  const size_t n = size_t(w) * 3;
 
   // Which coordinate each of B (added) and A (subtracted) takes per axis:
   // 0 the pixel's own, 1 the "a" neighbour (x + f), 2 the "b" neighbour (x + g).
@@ -63,6 +88,7 @@ bool Emboss(QImage& picture, int depth, int direction, const TEffectProgress& pr
       {0, 0, 0, 0}, {2, 2, 1, 1}, {0, 2, 0, 1}, {1, 2, 2, 1}, {1, 0, 2, 0},
       {1, 1, 2, 2}, {0, 1, 0, 2}, {2, 1, 1, 2}, {2, 0, 1, 0}};
   const Pick pick = kPicks[direction];
+  const int shift[3] = {0, f, g};
 
   std::vector<int> colB(w), colA(w);
   for (int x = 0; x < w; ++x) {
@@ -70,21 +96,35 @@ bool Emboss(QImage& picture, int depth, int direction, const TEffectProgress& pr
     colB[x] = 3 * cand[pick.bx];
     colA[x] = 3 * cand[pick.ax];
   }
-  std::array<uint8_t, 511> clampDiff{};  // index: difference + 255
-  for (int d = -255; d <= 255; ++d) clampDiff[d + 255] = Clamp255(d + 127);
+  // Columns whose neighbours are all inside the picture: there B and A are
+  // fixed offsets from the pixel.
+  const int inner0 = std::min(-f, w), inner1 = std::max(w - g, inner0);
+
+  // The picture is changed in place; the rows it still needs after they
+  // were overwritten (up to -f rows above the current one, and the current
+  // one) are kept in a ring of original rows.
+  const int ringSize = 1 - f;
+  std::vector<uint8_t> ring(size_t(ringSize) * n);
+  uint8_t* bits = picture.bits();
+  const qsizetype stride = picture.bytesPerLine();
+  auto sourceRow = [&](int r, int y) -> const uint8_t* {
+    return r < y + 1 ? ring.data() + size_t(r % ringSize) * n : bits + r * stride;
+  };
 
   for (int y = 0; y < h; ++y) {
+    uint8_t* out = bits + y * stride;
+    std::memcpy(ring.data() + size_t(y % ringSize) * n, out, n);
     const int cand[3] = {y, std::max(y + f, 0), std::min(y + g, h - 1)};
-    const uint8_t* rowB = source.constScanLine(cand[pick.by]);
-    const uint8_t* rowA = source.constScanLine(cand[pick.ay]);
-    uint8_t* out = picture.scanLine(y);
-    for (int x = 0; x < w; ++x) {
-      const uint8_t* pb = rowB + colB[x];
-      const uint8_t* pa = rowA + colA[x];
-      out[3 * x] = clampDiff[pb[0] - pa[0] + 255];
-      out[3 * x + 1] = clampDiff[pb[1] - pa[1] + 255];
-      out[3 * x + 2] = clampDiff[pb[2] - pa[2] + 255];
-    }
+    const uint8_t* rowB = sourceRow(cand[pick.by], y);
+    const uint8_t* rowA = sourceRow(cand[pick.ay], y);
+    auto edge = [&](int x0, int x1) {
+      for (int x = x0; x < x1; ++x) EmbossBytes(rowB + colB[x], rowA + colA[x], out + 3 * x, 3);
+    };
+    edge(0, inner0);
+    if (inner1 > inner0)
+      EmbossBytes(rowB + 3 * (inner0 + shift[pick.bx]), rowA + 3 * (inner0 + shift[pick.ax]),
+                  out + 3 * inner0, size_t(inner1 - inner0) * 3);
+    edge(inner1, w);
     if (!Report(progress, Percent(y, h - 1))) return false;
   }
   return true;
