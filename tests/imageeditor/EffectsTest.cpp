@@ -214,14 +214,24 @@ TEST(NeighbourEffects, EmbossMatchesFormulaAndMirrors)
 
 TEST(NeighbourEffects, MotionBlurMatchesFormula)
 {
-  for (QSize size : {QSize(33, 19), QSize(1, 7), QSize(9, 1)}) {
+  for (QSize size : {QSize(33, 19), QSize(1, 7), QSize(9, 1), QSize(70, 45)}) {
     const QImage src = RandomBitmap(size.width(), size.height(), 9);
     for (int level : {0, 1, 5, 32, 255})
       for (int dir = 1; dir <= 8; ++dir) {
         QImage img = src.copy();
         MotionBlur(img, level, dir);
-        ASSERT_TRUE(SamePixels(img, ref::MotionBlur(src, level, dir))) << level << " " << dir;
+        ASSERT_TRUE(SamePixels(img, ref::MotionBlur(src, level, dir)))
+            << size.width() << "x" << size.height() << " " << level << " " << dir;
       }
+  }
+  // Trails of more than 4096 pixels.
+  for (QSize size : {QSize(4200, 2), QSize(2, 4200)}) {
+    const QImage src = RandomBitmap(size.width(), size.height(), 19);
+    for (int dir = 1; dir <= 8; ++dir) {
+      QImage img = src.copy();
+      MotionBlur(img, 5000, dir);
+      ASSERT_TRUE(SamePixels(img, ref::MotionBlur(src, 5000, dir))) << size.width() << " " << dir;
+    }
   }
   // The first column moving left has nothing to average with.
   const QImage src = RandomBitmap(6, 4, 10);

@@ -170,7 +170,8 @@ bool EdgeSketch(QImage& picture, bool crayon, const TEffectProgress& progress)
 // The trail of every pixel is the ray of level + 1 pixels from it in the
 // direction, cut off at the picture edge. Neighbouring pixels along a ray
 // share all but one pixel of their trails, so each sum comes from the sum of
-// the previous row (or pixel) by adding one pixel and removing one.
+// the previous row (or pixel) by adding one pixel and removing one; within a
+// row these are runs of plain element-wise operations.
 bool MotionBlur(QImage& picture, int level, int direction, const TEffectProgress& progress)
 {
   if (!Prepare(picture)) return true;
@@ -179,91 +180,129 @@ bool MotionBlur(QImage& picture, int level, int direction, const TEffectProgress
   // A trail longer than the picture is cut off anyway.
   const int L = std::clamp(level, 0, std::max(w, h));
   const int dx = kStepX[direction], dy = kStepY[direction];
-  const QImage source = picture.copy();
+  const ptrdiff_t n = ptrdiff_t(w) * 3;
 
+  // The picture is changed in place. Rows still to be read after they were
+  // overwritten (the row above; for upward trails the rows up to L + 1
+  // above) are kept in a ring of original rows; rows[r] points to the
+  // original of row r while it may be read.
+  uint8_t* bits = picture.bits();
+  const qsizetype stride = picture.bytesPerLine();
+  const int ringSize = std::min(dy < 0 ? L + 2 : 2, h);
+  std::vector<uint8_t> ring(size_t(ringSize) * size_t(n));
   std::vector<const uint8_t*> rows(h);
-  for (int y = 0; y < h; ++y) rows[y] = source.constScanLine(y);
-  auto inside = [&](int64_t x, int64_t y) { return x >= 0 && x < w && y >= 0 && y < h; };
-  auto px = [&](int x, int y) { return rows[y] + 3 * x; };
-  // Pixels of the trail: level + 1, fewer near the edge it runs into.
-  auto trailCount = [&](int x, int y) {
-    int n = L;
-    if (dx < 0) n = std::min(n, x);
-    if (dx > 0) n = std::min(n, w - 1 - x);
-    if (dy < 0) n = std::min(n, y);
-    if (dy > 0) n = std::min(n, h - 1 - y);
-    return n + 1;
-  };
-  auto direct = [&](int x, int y, int32_t* t) {
-    t[0] = t[1] = t[2] = 0;
-    const int count = trailCount(x, y);
-    for (int e = 0; e < count; ++e) {
-      const uint8_t* p = px(x + e * dx, y + e * dy);
-      t[0] += p[0];
-      t[1] += p[1];
-      t[2] += p[2];
-    }
-  };
+  for (int y = 0; y < h; ++y) rows[y] = bits + y * stride;
+  // Longest trail each column allows sideways, and each row up or down.
+  std::vector<int> colLimit(w);
+  for (int x = 0; x < w; ++x) colLimit[x] = dx < 0 ? std::min(L, x) : dx > 0 ? std::min(L, w - 1 - x) : L;
+  auto rowLimit = [&](int y) { return dy < 0 ? std::min(L, y) : dy > 0 ? std::min(L, h - 1 - y) : L; };
 
   // Exact division by 1 … 4096 through a multiply and shift (valid for the
   // sums that occur: at most 255 × divisor).
   const int maxDiv = std::min(L + 1, 4096);
   std::vector<uint64_t> recip(maxDiv + 1);
   for (int d = 1; d <= maxDiv; ++d) recip[d] = ((uint64_t(1) << 32) + d - 1) / d;
-  auto divide = [&](int32_t s, int d) -> uint8_t {
-    return d <= maxDiv ? uint8_t((uint64_t(s) * recip[d]) >> 32) : uint8_t(s / d);
-  };
+  const bool byRecip = L + 1 <= maxDiv;
+  std::vector<uint64_t> rowRecip(w);  // per column, for the current row limit
+  int recipLimit = -1;
 
-  std::vector<int32_t> prev(size_t(w) * 3), cur(size_t(w) * 3);
+  std::vector<int32_t> prev(n), cur(n);
   for (int y = 0; y < h; ++y) {
-    uint8_t* out = picture.scanLine(y);
-    const bool descending = dy == 0 && dx < 0;
-    for (int i = 0; i < w; ++i) {
-      const int x = descending ? w - 1 - i : i;
-      int32_t* t = &cur[size_t(x) * 3];
-      if (dy < 0) {
-        // From the trail of (x + dx, y − 1): add this pixel, drop its last.
-        const int qx = x + dx;
-        if (inside(qx, y - 1)) {
-          const int32_t* q = &prev[size_t(qx) * 3];
-          const uint8_t* p = px(x, y);
-          t[0] = q[0] + p[0];
-          t[1] = q[1] + p[1];
-          t[2] = q[2] + p[2];
-          const int64_t lx = x + int64_t(L + 1) * dx, ly = y - int64_t(L + 1);
-          if (inside(lx, ly)) {
-            const uint8_t* l = px(int(lx), int(ly));
-            t[0] -= l[0];
-            t[1] -= l[1];
-            t[2] -= l[2];
-          }
-        } else {
-          direct(x, y, t);
-        }
-      } else {
-        // From the trail of (x − dx, y − dy): drop that pixel, add the new end.
-        const int qx = x - dx, qy = y - dy;
-        if (inside(qx, qy)) {
-          const int32_t* q = dy == 0 ? &cur[size_t(qx) * 3] : &prev[size_t(qx) * 3];
-          const uint8_t* p = px(qx, qy);
-          t[0] = q[0] - p[0];
-          t[1] = q[1] - p[1];
-          t[2] = q[2] - p[2];
-          const int64_t ex = x + int64_t(L) * dx, ey = y + int64_t(L) * dy;
-          if (inside(ex, ey)) {
-            const uint8_t* e = px(int(ex), int(ey));
-            t[0] += e[0];
-            t[1] += e[1];
-            t[2] += e[2];
-          }
-        } else {
-          direct(x, y, t);
-        }
+    uint8_t* out = bits + y * stride;
+    uint8_t* kept = ring.data() + size_t(y % ringSize) * size_t(n);
+    std::memcpy(kept, out, size_t(n));
+    rows[y] = kept;
+    const uint8_t* p = kept;
+    int32_t* t = cur.data();
+    const int32_t* q = prev.data();
+    const int ly = rowLimit(y);
+    // The whole trail of pixel x, summed directly.
+    auto direct = [&](int x) {
+      const int count = std::min(ly, colLimit[x]) + 1;
+      int32_t s[3] = {0, 0, 0};
+      for (int e = 0; e < count; ++e) {
+        const uint8_t* v = rows[y + e * dy] + 3 * (x + e * dx);
+        s[0] += v[0];
+        s[1] += v[1];
+        s[2] += v[2];
       }
-      const int count = trailCount(x, y);
-      out[3 * x] = divide(t[0], count);
-      out[3 * x + 1] = divide(t[1], count);
-      out[3 * x + 2] = divide(t[2], count);
+      t[3 * x] = s[0];
+      t[3 * x + 1] = s[1];
+      t[3 * x + 2] = s[2];
+    };
+
+    if (dy == 0) {
+      // Along the row: a running sum toward the direction's far end.
+      const ptrdiff_t span = ptrdiff_t(L + 1) * 3;
+      if (dx > 0) {
+        for (ptrdiff_t i = n - 3; i < n; ++i) t[i] = p[i];
+        ptrdiff_t i = n - 4;
+        for (; i >= 0 && i + span >= n; --i) t[i] = t[i + 3] + p[i];
+        for (; i >= 0; --i) t[i] = t[i + 3] + p[i] - p[i + span];
+      } else {
+        for (ptrdiff_t i = 0; i < 3; ++i) t[i] = p[i];
+        ptrdiff_t i = 3;
+        for (; i < n && i < span; ++i) t[i] = t[i - 3] + p[i];
+        for (; i < n; ++i) t[i] = t[i - 3] + p[i] - p[i - span];
+      }
+    } else if (y == 0) {
+      for (int x = 0; x < w; ++x) direct(x);
+    } else {
+      // Columns whose trail follows from the previous row's sum at column
+      // x + side, and the row and column offset of the pixel that enters
+      // (dy > 0: the new far end) or leaves (dy < 0: the old far end).
+      const int side = dy > 0 ? -dx : dx;
+      const int reach = dy > 0 ? L : L + 1;
+      const int xa = side < 0 ? 1 : 0, xb = side > 0 ? w - 1 : w;
+      const int endRow = dy > 0 ? y + L : y - L - 1;
+      const bool endRowInside = endRow >= 0 && endRow < h;
+      const int ea = dx < 0 ? reach : 0, eb = dx > 0 ? w - reach : w;
+      const ptrdiff_t qo = ptrdiff_t(side) * 3, eo = ptrdiff_t(reach) * dx * 3;
+      const uint8_t* above = rows[y - 1];
+      const uint8_t* far = endRowInside ? rows[endRow] : nullptr;
+      auto run = [&](int x0, int x1, bool withEnd) {
+        if (x0 >= x1) return;
+        const ptrdiff_t i0 = ptrdiff_t(x0) * 3, i1 = ptrdiff_t(x1) * 3;
+        if (dy > 0) {
+          if (withEnd)
+            for (ptrdiff_t i = i0; i < i1; ++i) t[i] = q[i + qo] - above[i + qo] + far[i + eo];
+          else
+            for (ptrdiff_t i = i0; i < i1; ++i) t[i] = q[i + qo] - above[i + qo];
+        } else {
+          if (withEnd)
+            for (ptrdiff_t i = i0; i < i1; ++i) t[i] = q[i + qo] + p[i] - far[i + eo];
+          else
+            for (ptrdiff_t i = i0; i < i1; ++i) t[i] = q[i + qo] + p[i];
+        }
+      };
+      const int lo = std::max(xa, ea), hi = std::min(xb, eb);
+      if (!endRowInside || lo >= hi) {
+        run(xa, xb, false);
+      } else {
+        run(xa, lo, false);
+        run(lo, hi, true);
+        run(hi, xb, false);
+      }
+      for (int x = 0; x < xa; ++x) direct(x);
+      for (int x = xb; x < w; ++x) direct(x);
+    }
+
+    if (byRecip) {
+      if (ly != recipLimit) {
+        for (int x = 0; x < w; ++x) rowRecip[x] = recip[std::min(ly, colLimit[x]) + 1];
+        recipLimit = ly;
+      }
+      for (int x = 0; x < w; ++x) {
+        const uint64_t r = rowRecip[x];
+        out[3 * x] = uint8_t((uint64_t(t[3 * x]) * r) >> 32);
+        out[3 * x + 1] = uint8_t((uint64_t(t[3 * x + 1]) * r) >> 32);
+        out[3 * x + 2] = uint8_t((uint64_t(t[3 * x + 2]) * r) >> 32);
+      }
+    } else {
+      for (int x = 0; x < w; ++x) {
+        const int count = std::min(ly, colLimit[x]) + 1;
+        for (int c = 0; c < 3; ++c) out[3 * x + c] = uint8_t(t[3 * x + c] / count);
+      }
     }
     prev.swap(cur);
     if (!Report(progress, Percent(y, h - 1))) return false;
