@@ -152,4 +152,33 @@ inline QImage Grid3D(const QImage& src, int w, int h, int light, int dark)
   return out;
 }
 
+// Splash from the generator state seed (the one before the first draw).
+inline QImage Splash(const QImage& src, int level, uint32_t seed)
+{
+  const int w = src.width(), h = src.height();
+  const uint32_t range = uint32_t(uint64_t(int64_t(level) * 2));
+  auto draw = [&] {
+    seed = seed * 134775813u + 1u;
+    return int64_t((uint64_t(seed) * range) >> 32);
+  };
+  QImage out = src.copy();
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const int64_t r1 = draw(), r2 = draw();
+      const int64_t sx = std::clamp<int64_t>(x + int64_t(level) - r1, 0, w - 1);
+      const int64_t sy = std::clamp<int64_t>(y + int64_t(level) - r2, 0, h - 1);
+      for (int c = 0; c < 3; ++c) Px(out, x, y)[c] = Px(src, int(sx), int(sy))[c];
+    }
+  return out;
+}
+
+// The generator state count draws before seed.
+inline uint32_t RewindSeed(uint32_t seed, int64_t count)
+{
+  uint32_t inverse = 134775813u;  // Newton steps for the inverse modulo 2^32
+  for (int i = 0; i < 5; ++i) inverse *= 2u - 134775813u * inverse;
+  for (int64_t i = 0; i < count; ++i) seed = (seed - 1u) * inverse;
+  return seed;
+}
+
 }  // namespace ref

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 using namespace effects_detail;
@@ -144,22 +145,64 @@ bool Splash(QImage& picture, int level, const TEffectProgress& progress)
   if (!Prepare(picture)) return true;
   RandomizeFromClock();
   const int w = picture.width(), h = picture.height();
+  const size_t n = size_t(w) * 3;
   const uint32_t range = uint32_t(uint64_t(int64_t(level) * 2));
-  const QImage source = picture.copy();
+
+  // The picture is changed in place. A pixel takes one from up to level − 1
+  // rows above (a negative level: any row above), so those rows are kept in
+  // a ring of original rows; rows[r] points to the original of row r while
+  // it may be read.
+  const int64_t back = level > 0 ? int64_t(level) - 1 : (level == 0 ? 0 : h);
+  const int ringSize = int(std::min<int64_t>(back + 1, h));
+  std::vector<uint8_t> ring(size_t(ringSize) * n);
+  uint8_t* bits = picture.bits();
+  const qsizetype stride = picture.bytesPerLine();
   std::vector<const uint8_t*> rows(h);
-  for (int y = 0; y < h; ++y) rows[y] = source.constScanLine(y);
+  for (int y = 0; y < h; ++y) rows[y] = bits + y * stride;
+
+  // Two generator steps at once: seed × a + 1, then seed × a² + (a + 1).
+  constexpr uint32_t kA = 134775813u, kA2 = kA * kA, kC2 = kA + 1u;
+  // Columns whose every offset (−level + 1 … level) stays inside the row.
+  const bool small = level > 0 && int64_t(level) * 2 <= int64_t(w);
+  const int inner0 = small ? level - 1 : w, inner1 = small ? w - level : w;
+
   uint32_t seed = RandomSeed();
   for (int y = 0; y < h; ++y) {
-    uint8_t* out = picture.scanLine(y);
-    for (int x = 0; x < w; ++x) {
-      const int64_t r1 = NextRandom(seed, range);
-      const int64_t r2 = NextRandom(seed, range);
+    uint8_t* out = bits + y * stride;
+    uint8_t* kept = ring.data() + size_t(y % ringSize) * n;
+    std::memcpy(kept, out, n);
+    rows[y] = kept;
+    auto pixel = [&](int x) {
+      const uint32_t s1 = seed * kA + 1u;
+      seed = seed * kA2 + kC2;
+      const int64_t r1 = uint32_t((uint64_t(s1) * range) >> 32);
+      const int64_t r2 = uint32_t((uint64_t(seed) * range) >> 32);
       const int64_t sx = std::clamp<int64_t>(x + int64_t(level) - r1, 0, w - 1);
       const int64_t sy = std::clamp<int64_t>(y + int64_t(level) - r2, 0, h - 1);
       const uint8_t* p = rows[size_t(sy)] + 3 * sx;
       out[3 * x] = p[0];
       out[3 * x + 1] = p[1];
       out[3 * x + 2] = p[2];
+    };
+    const bool innerRow = small && y >= level - 1 && y + level <= h - 1;
+    if (innerRow && inner0 < inner1) {
+      for (int x = 0; x < inner0; ++x) pixel(x);
+      // Neither offset needs a clamp here.
+      const uint8_t* const* rowBase = rows.data() + (y + level);
+      for (int x = inner0; x < inner1; ++x) {
+        const uint32_t s1 = seed * kA + 1u;
+        seed = seed * kA2 + kC2;
+        const uint32_t r1 = uint32_t((uint64_t(s1) * range) >> 32);
+        const uint32_t r2 = uint32_t((uint64_t(seed) * range) >> 32);
+        const uint8_t* p = *(rowBase - r2) + 3 * (x + level - int(r1));
+        uint8_t* o = out + 3 * x;
+        o[0] = p[0];
+        o[1] = p[1];
+        o[2] = p[2];
+      }
+      for (int x = inner1; x < w; ++x) pixel(x);
+    } else {
+      for (int x = 0; x < w; ++x) pixel(x);
     }
     SetRandomSeed(seed);
     if (!Report(progress, Percent(y, h - 1))) return false;
