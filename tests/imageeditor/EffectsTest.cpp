@@ -421,6 +421,27 @@ TEST(TileEffects, FisheyeAndTwistGeometry)
   EXPECT_FLOAT_EQ(AngleOf(-1, -1), 3.1415927f + std::atan(1.0f));
 }
 
+TEST(TileEffects, DistortionsMatchFormula)
+{
+  // Odd and even sizes, lenses whose edge R falls inside the picture (far
+  // samples wrap), and swirls of every strength.
+  for (QSize size : {QSize(37, 23), QSize(24, 31), QSize(1, 5), QSize(6, 1), QSize(2, 2)}) {
+    const QImage src = RandomBitmap(size.width(), size.height(), 21);
+    for (long double k : {1.353L, 1.29L, 0.66L, 0.3L, 0.125L, 0.0L, 40.0L}) {
+      QImage dst = src.copy();
+      Fisheye(src, dst, k);
+      ASSERT_TRUE(SamePixels(dst, ref::Fisheye(src, k)))
+          << size.width() << "x" << size.height() << " " << double(k);
+    }
+    for (int level : {1, 3, 10, 100, -7, 0}) {
+      QImage dst = src.copy();
+      Twist(src, dst, level);
+      ASSERT_TRUE(SamePixels(dst, ref::Twist(src, level)))
+          << size.width() << "x" << size.height() << " " << level;
+    }
+  }
+}
+
 TEST(EffectProgress, PercentagesStopsAndOneRow)
 {
   const QImage src = RandomBitmap(13, 5, 17);

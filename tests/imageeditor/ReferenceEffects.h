@@ -5,6 +5,7 @@
 #include <QImage>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -179,6 +180,77 @@ inline uint32_t RewindSeed(uint32_t seed, int64_t count)
   for (int i = 0; i < 5; ++i) inverse *= 2u - 134775813u * inverse;
   for (int64_t i = 0; i < count; ++i) seed = (seed - 1u) * inverse;
   return seed;
+}
+
+// Bilinear sample with wrap-around, single precision, ties to even.
+inline void Sample(const QImage& src, float sx, float sy, uint8_t out[3])
+{
+  const int w = src.width(), h = src.height();
+  struct Axis { int i0, i1; float w0, w1; };
+  auto axis = [](float s, int size) {
+    if (!std::isfinite(s)) s = 0.0f;
+    double i = std::trunc(double(s));
+    Axis a;
+    const float f = s >= 0.0f ? s - float(i) : float(i) - s;
+    a.w0 = s >= 0.0f ? 1.0f - f : f;
+    a.w1 = s >= 0.0f ? f : 1.0f - f;
+    if (i < 0) i = (size - 1) - std::fmod(-i, double(size));
+    else if (i > size - 1) i = std::fmod(i, double(size));
+    a.i0 = int(i);
+    a.i1 = a.i0 + 1 >= size ? size - a.i0 - 1 : a.i0 + 1;
+    return a;
+  };
+  const Axis ax = axis(sx, w), ay = axis(sy, h);
+  for (int c = 0; c < 3; ++c) {
+    float sum = 0.0f;
+    sum += float(Px(src, ax.i0, ay.i0)[c]) * (ax.w0 * ay.w0);
+    sum += float(Px(src, ax.i1, ay.i0)[c]) * (ax.w1 * ay.w0);
+    sum += float(Px(src, ax.i0, ay.i1)[c]) * (ax.w0 * ay.w1);
+    sum += float(Px(src, ax.i1, ay.i1)[c]) * (ax.w1 * ay.w1);
+    out[c] = uint8_t(std::clamp(std::nearbyint(sum), 0.0f, 255.0f));
+  }
+}
+
+inline QImage Fisheye(const QImage& src, long double scale)
+{
+  QImage out = src.copy();
+  const float cx = float(src.width()) / 2.0f, cy = float(src.height()) / 2.0f;
+  const float R = float(scale * src.width());
+  for (int y = 0; y < src.height(); ++y)
+    for (int x = 0; x < src.width(); ++x) {
+      const float dx = float(x) - cx, dy = float(y) - cy;
+      const float r = std::sqrt(dx * dx + dy * dy);
+      float sx = cx, sy = cy;
+      if (r != 0.0f) {
+        const float k = (1.0f / (1.0f - r / R) - 1.0f) * (R / 2.0f);
+        sx = cx + dx * k / r;
+        sy = cy + dy * k / r;
+      }
+      Sample(src, sx, sy, Px(out, x, y));
+    }
+  return out;
+}
+
+inline QImage Twist(const QImage& src, int level)
+{
+  QImage out = src.copy();
+  const float cx = float(src.width() - 1) / 2.0f, cy = float(src.height() - 1) / 2.0f;
+  const float halfPi = 1.5707964f, pi = 3.1415927f;
+  for (int y = 0; y < src.height(); ++y)
+    for (int x = 0; x < src.width(); ++x) {
+      const float dx = float(x) - cx, dy = float(y) - cy;
+      const float r = std::sqrt(dx * dx + dy * dy);
+      float u = 0.0f, v = 0.0f;
+      if (r != 0.0f) {
+        float angle = dy > 0.0f ? halfPi : -halfPi;
+        if (dx != 0.0f) angle = std::atan(dy / dx) + (dx < 0.0f ? pi : 0.0f);
+        const float theta = angle - r / float(level) + halfPi;
+        u = r * std::cos(theta);
+        v = r * std::sin(theta);
+      }
+      Sample(src, u + cx, v + cy, Px(out, x, y));
+    }
+  return out;
 }
 
 }  // namespace ref
