@@ -273,6 +273,45 @@ void BilinearSample(const QImage& source, float sx, float sy, uint8_t out[3])
   Sample(TSampleSource(source), sx, sy, out);
 }
 
+namespace {
+
+// Fills destination from bilinear samples of source at the points that
+// coords(y, x0, x1, sx, sy) gives for columns x0 … x1 − 1 of row y
+// (sx[i], sy[i] for column x0 + i). A distortion reads the source along
+// curves that cross many rows, so the work goes in bands of rows and, within
+// a band, in narrow tiles that touch far fewer source rows and pages than a
+// whole row. Each finished band is copied out row by row with its progress,
+// so a stop leaves the rows below the reported one untouched.
+template <typename TCoords>
+bool Remap(const QImage& source, QImage& destination, const TEffectProgress& progress,
+           const TCoords& coords)
+{
+  constexpr int kBand = 256, kTile = 16;
+  const int w = destination.width(), h = destination.height();
+  const size_t n = size_t(w) * 3;
+  const TSampleSource sampled(source);
+  std::vector<uint8_t> band(size_t(std::min(kBand, h)) * n);
+  float sx[kTile], sy[kTile];
+  for (int y0 = 0; y0 < h; y0 += kBand) {
+    const int y1 = std::min(y0 + kBand, h);
+    for (int x0 = 0; x0 < w; x0 += kTile) {
+      const int x1 = std::min(x0 + kTile, w);
+      for (int y = y0; y < y1; ++y) {
+        coords(y, x0, x1, sx, sy);
+        uint8_t* out = band.data() + size_t(y - y0) * n;
+        for (int x = x0; x < x1; ++x) Sample(sampled, sx[x - x0], sy[x - x0], out + 3 * x);
+      }
+    }
+    for (int y = y0; y < y1; ++y) {
+      std::memcpy(destination.scanLine(y), band.data() + size_t(y - y0) * n, n);
+      if (!Report(progress, Percent(y, h - 1))) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
 bool Fisheye(const QImage& source, QImage& destination, long double scale,
              const TEffectProgress& progress)
 {
@@ -280,26 +319,24 @@ bool Fisheye(const QImage& source, QImage& destination, long double scale,
   if (source.format() != QImage::Format_BGR888)
     return Fisheye(source.convertToFormat(QImage::Format_BGR888), destination, scale, progress);
   if (!Prepare(destination) || destination.size() != source.size()) return true;
-  const int w = destination.width(), h = destination.height();
+  const int w = destination.width();
   const float cx = float(source.width()) / 2.0f, cy = float(source.height()) / 2.0f;
   const float R = float(scale * w);
-  const TSampleSource sampled(source);
   const float halfR = R / 2.0f;
-  std::vector<float> colDx(w), colDx2(w), sxs(w), sys(w);
+  std::vector<float> colDx(w), colDx2(w);
   for (int x = 0; x < w; ++x) {
     colDx[x] = float(x) - cx;
     colDx2[x] = colDx[x] * colDx[x];
   }
-  for (int y = 0; y < h; ++y) {
-    uint8_t* out = destination.scanLine(y);
+  auto coords = [&](int y, int x0, int x1, float* sxs, float* sys) {
     const float dy = float(y) - cy, dy2 = dy * dy;
-    int x = 0;
+    int x = x0;
 #ifdef __SSE2__
     // Four columns at a time with the same single-precision operations.
     const __m128 vdy = _mm_set1_ps(dy), vdy2 = _mm_set1_ps(dy2), vR = _mm_set1_ps(R),
                  vHalfR = _mm_set1_ps(halfR), one = _mm_set1_ps(1.0f), vcx = _mm_set1_ps(cx),
                  vcy = _mm_set1_ps(cy), zero = _mm_setzero_ps();
-    for (; x + 4 <= w; x += 4) {
+    for (; x + 4 <= x1; x += 4) {
       const __m128 dx = _mm_loadu_ps(&colDx[x]);
       const __m128 r = _mm_sqrt_ps(_mm_add_ps(_mm_loadu_ps(&colDx2[x]), vdy2));
       const __m128 k = _mm_mul_ps(
@@ -307,11 +344,11 @@ bool Fisheye(const QImage& source, QImage& destination, long double scale,
       const __m128 sx = _mm_add_ps(vcx, _mm_div_ps(_mm_mul_ps(dx, k), r));
       const __m128 sy = _mm_add_ps(vcy, _mm_div_ps(_mm_mul_ps(vdy, k), r));
       const __m128 centre = _mm_cmpeq_ps(r, zero);
-      _mm_storeu_ps(&sxs[x], _mm_or_ps(_mm_and_ps(centre, vcx), _mm_andnot_ps(centre, sx)));
-      _mm_storeu_ps(&sys[x], _mm_or_ps(_mm_and_ps(centre, vcy), _mm_andnot_ps(centre, sy)));
+      _mm_storeu_ps(sxs + (x - x0), _mm_or_ps(_mm_and_ps(centre, vcx), _mm_andnot_ps(centre, sx)));
+      _mm_storeu_ps(sys + (x - x0), _mm_or_ps(_mm_and_ps(centre, vcy), _mm_andnot_ps(centre, sy)));
     }
 #endif
-    for (; x < w; ++x) {
+    for (; x < x1; ++x) {
       const float dx = colDx[x];
       const float r = std::sqrt(colDx2[x] + dy2);
       float sx = cx, sy = cy;
@@ -322,13 +359,11 @@ bool Fisheye(const QImage& source, QImage& destination, long double scale,
         sx = cx + dx * k / r;
         sy = cy + dy * k / r;
       }
-      sxs[x] = sx;
-      sys[x] = sy;
+      sxs[x - x0] = sx;
+      sys[x - x0] = sy;
     }
-    for (x = 0; x < w; ++x) Sample(sampled, sxs[x], sys[x], out + 3 * x);
-    if (!Report(progress, Percent(y, h - 1))) return false;
-  }
-  return true;
+  };
+  return Remap(source, destination, progress, coords);
 }
 
 float AngleOf(float dx, float dy)
@@ -347,22 +382,25 @@ bool Twist(const QImage& source, QImage& destination, int level, const TEffectPr
   const int w = destination.width(), h = destination.height();
   const float cx = float(w - 1) / 2.0f, cy = float(h - 1) / 2.0f;
   const float K = float(level);
-  const TSampleSource sampled(source);
-  for (int y = 0; y < h; ++y) {
-    uint8_t* out = destination.scanLine(y);
-    const float dy = float(y) - cy;
-    for (int x = 0; x < w; ++x) {
-      const float dx = float(x) - cx;
-      const float r = std::sqrt(dx * dx + dy * dy);
+  std::vector<float> colDx(w), colDx2(w);
+  for (int x = 0; x < w; ++x) {
+    colDx[x] = float(x) - cx;
+    colDx2[x] = colDx[x] * colDx[x];
+  }
+  auto coords = [&](int y, int x0, int x1, float* sxs, float* sys) {
+    const float dy = float(y) - cy, dy2 = dy * dy;
+    for (int x = x0; x < x1; ++x) {
+      const float dx = colDx[x];
+      const float r = std::sqrt(colDx2[x] + dy2);
       float u = 0.0f, v = 0.0f;
       if (r != 0.0f) {
         const float theta = AngleOf(dx, dy) - r / K + kHalfPi;
         u = r * std::cos(theta);
         v = r * std::sin(theta);
       }
-      Sample(sampled, u + cx, v + cy, out + 3 * x);
+      sxs[x - x0] = u + cx;
+      sys[x - x0] = v + cy;
     }
-    if (!Report(progress, Percent(y, h - 1))) return false;
-  }
-  return true;
+  };
+  return Remap(source, destination, progress, coords);
 }
