@@ -425,7 +425,8 @@ TEST(TileEffects, DistortionsMatchFormula)
 {
   // Odd and even sizes, lenses whose edge R falls inside the picture (far
   // samples wrap), and swirls of every strength.
-  for (QSize size : {QSize(37, 23), QSize(24, 31), QSize(1, 5), QSize(6, 1), QSize(2, 2)}) {
+  for (QSize size : {QSize(37, 23), QSize(24, 31), QSize(1, 5), QSize(6, 1), QSize(2, 2),
+                     QSize(19, 530)}) {
     const QImage src = RandomBitmap(size.width(), size.height(), 21);
     for (long double k : {1.353L, 1.29L, 0.66L, 0.3L, 0.125L, 0.0L, 40.0L}) {
       QImage dst = src.copy();
@@ -439,6 +440,27 @@ TEST(TileEffects, DistortionsMatchFormula)
       ASSERT_TRUE(SamePixels(dst, ref::Twist(src, level)))
           << size.width() << "x" << size.height() << " " << level;
     }
+  }
+}
+
+TEST(TileEffects, DistortionsStopAfterTheReportedRow)
+{
+  const QImage src = RandomBitmap(23, 300, 22);
+  for (bool twist : {false, true}) {
+    const QImage blank = Uniform(23, 300, 1, 2, 3);
+    QImage full = blank.copy(), part = blank.copy();
+    auto run = [&](QImage& dst, const TEffectProgress& p) {
+      return twist ? Twist(src, dst, 50, p) : Fisheye(src, dst, 1.29L, p);
+    };
+    TRecorder all, stop;
+    EXPECT_TRUE(run(full, all.Callback()));
+    stop.stopAt = 3;
+    EXPECT_FALSE(run(part, stop.Callback()));
+    ASSERT_EQ(all.seen.size(), 300u);
+    EXPECT_EQ(all.seen[150], 150 * 100 / 299);
+    EXPECT_EQ(stop.seen.size(), 3u);
+    EXPECT_TRUE(SamePixels(part.copy(0, 0, 23, 3), full.copy(0, 0, 23, 3)));
+    EXPECT_TRUE(SamePixels(part.copy(0, 3, 23, 297), blank.copy(0, 3, 23, 297)));
   }
 }
 
