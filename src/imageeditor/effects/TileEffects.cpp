@@ -220,9 +220,11 @@ namespace {
 struct TSampleSource {
   int w, h;
   std::vector<const uint8_t*> rows;
+  const uint8_t* last;  // the last pixel, the only one without a fourth byte after it
   explicit TSampleSource(const QImage& img) : w(img.width()), h(img.height()), rows(h)
   {
     for (int y = 0; y < h; ++y) rows[y] = img.constScanLine(y);
+    last = rows[h - 1] + 3 * (w - 1);
   }
 };
 
@@ -245,6 +247,9 @@ inline uint8_t RoundToByte(float sum)
   return uint8_t(int(std::min(v, 255.0f)));
 }
 
+// Writes blue, green, red to out; with kSpare a fourth byte after them too
+// (for buffers where that byte is written later or is spare).
+template <bool kSpare = false>
 inline void Sample(const TSampleSource& src, float sx, float sy, uint8_t* out)
 {
   const TAxisSample ax = AxisOf(sx, src.w);
@@ -261,7 +266,10 @@ inline void Sample(const TSampleSource& src, float sx, float sy, uint8_t* out)
                               _mm_setr_ps(ay.w0, ay.w0, ay.w1, ay.w1));
   const __m128i zero = _mm_setzero_si128();
   auto channels = [&](const uint8_t* q) {
-    const uint32_t v = uint32_t(q[0]) | uint32_t(q[1]) << 8 | uint32_t(q[2]) << 16;
+    // The fourth byte (the next pixel's or padding) lands in the unused lane.
+    uint32_t v;
+    if (q != src.last) std::memcpy(&v, q, 4);
+    else v = uint32_t(q[0]) | uint32_t(q[1]) << 8 | uint32_t(q[2]) << 16;
     const __m128i b = _mm_cvtsi32_si128(int(v));
     return _mm_cvtepi32_ps(_mm_unpacklo_epi16(_mm_unpacklo_epi8(b, zero), zero));
   };
@@ -274,9 +282,13 @@ inline void Sample(const TSampleSource& src, float sx, float sy, uint8_t* out)
   __m128i bytes = _mm_cvttps_epi32(rounded);
   bytes = _mm_packus_epi16(_mm_packs_epi32(bytes, bytes), bytes);
   const uint32_t packed = uint32_t(_mm_cvtsi128_si32(bytes));
-  out[0] = uint8_t(packed);
-  out[1] = uint8_t(packed >> 8);
-  out[2] = uint8_t(packed >> 16);
+  if constexpr (kSpare) {
+    std::memcpy(out, &packed, 4);
+  } else {
+    out[0] = uint8_t(packed);
+    out[1] = uint8_t(packed >> 8);
+    out[2] = uint8_t(packed >> 16);
+  }
 #else
   const float k0 = ax.w0 * ay.w0, k1 = ax.w1 * ay.w0, k2 = ax.w0 * ay.w1, k3 = ax.w1 * ay.w1;
   // Every term is at least +0, so the sum may start with the first one.
@@ -314,7 +326,9 @@ bool Remap(const QImage& source, QImage& destination, const TEffectProgress& pro
   const int w = destination.width(), h = destination.height();
   const size_t n = size_t(w) * 3;
   const TSampleSource sampled(source);
-  std::vector<uint8_t> band(size_t(std::min(kBand, h)) * n);
+  // Rows of the band with a spare byte each: every sample writes four bytes.
+  const size_t stride = n + 1;
+  std::vector<uint8_t> band(size_t(std::min(kBand, h)) * stride);
   float sx[kTile], sy[kTile];
   for (int y0 = 0; y0 < h; y0 += kBand) {
     const int y1 = std::min(y0 + kBand, h);
@@ -322,12 +336,12 @@ bool Remap(const QImage& source, QImage& destination, const TEffectProgress& pro
       const int x1 = std::min(x0 + kTile, w);
       for (int y = y0; y < y1; ++y) {
         coords(y, x0, x1, sx, sy);
-        uint8_t* out = band.data() + size_t(y - y0) * n;
-        for (int x = x0; x < x1; ++x) Sample(sampled, sx[x - x0], sy[x - x0], out + 3 * x);
+        uint8_t* out = band.data() + size_t(y - y0) * stride;
+        for (int x = x0; x < x1; ++x) Sample<true>(sampled, sx[x - x0], sy[x - x0], out + 3 * x);
       }
     }
     for (int y = y0; y < y1; ++y) {
-      std::memcpy(destination.scanLine(y), band.data() + size_t(y - y0) * n, n);
+      std::memcpy(destination.scanLine(y), band.data() + size_t(y - y0) * stride, n);
       if (!Report(progress, Percent(y, h - 1))) return false;
     }
   }
