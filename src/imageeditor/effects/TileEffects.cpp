@@ -404,11 +404,20 @@ bool Fisheye(const QImage& source, QImage& destination, long double scale,
   return Remap(source, destination, progress, coords);
 }
 
-float AngleOf(float dx, float dy)
+namespace {
+
+inline float Angle(float dx, float dy)
 {
   if (dx == 0.0f) return dy > 0.0f ? kHalfPi : -kHalfPi;
   const float a = std::atan(dy / dx);
   return dx < 0.0f ? a + kPi : a;
+}
+
+}  // namespace
+
+float AngleOf(float dx, float dy)
+{
+  return Angle(dx, dy);
 }
 
 bool Twist(const QImage& source, QImage& destination, int level, const TEffectProgress& progress)
@@ -432,7 +441,7 @@ bool Twist(const QImage& source, QImage& destination, int level, const TEffectPr
       const float r = std::sqrt(colDx2[x] + dy2);
       float u = 0.0f, v = 0.0f;
       if (r != 0.0f) {
-        const float theta = AngleOf(dx, dy) - r / K + kHalfPi;
+        const float theta = Angle(dx, dy) - r / K + kHalfPi;
         u = r * std::cos(theta);
         v = r * std::sin(theta);
       }
