@@ -228,13 +228,16 @@ struct TSampleSource {
   }
 };
 
-// The common case without wrap-around: 0 ≤ s < size − 1 (false for a NaN).
+// The common case without wrap-around: 0 ≤ s and trunc(s) < size − 1 (the
+// first test is false for a NaN; below 2^24 the truncation fits an int).
 inline TAxisSample AxisOf(float s, int size)
 {
-  if (s >= 0.0f && s < float(size - 1)) {
+  if (s >= 0.0f && s < 16777216.0f) {
     const int i = int(s);
-    const float f = s - float(i);
-    return {i, i + 1, 1.0f - f, f};
+    if (i < size - 1) {
+      const float f = s - float(i);
+      return {i, i + 1, 1.0f - f, f};
+    }
   }
   return SampleAxis(s, size);
 }
