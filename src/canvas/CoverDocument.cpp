@@ -225,21 +225,7 @@ void TCoverDocument::LoadPictureLayer(int left, int top, const QString& fileName
 void TCoverDocument::AddTextLayer(int left, int top, const QString& text, const QString& fontName, TColor color,
                                   uint8_t fontStyles, bool shadow, bool smooth, int boundWidth, int boundHeight)
 {
-  TLayer& l = AppendLayer();
-  l.Left = left;
-  l.Top = top;
-  l.Text = text;
-  l.FontName = fontName;
-  l.Color = color;
-  l.FontStyles = fontStyles;
-  l.Shadow = shadow;
-  l.Smooth = smooth;
-  l.BoundWidth = boundWidth;
-  l.BoundHeight = boundHeight;
-  RenderTextBitmap(text, fontName, color, fontStyles, shadow, smooth, std::min(470, boundWidth),
-                   std::min(470, boundHeight), l.Picture, l.Mask);
-  l.Width = l.Picture.width();
-  l.Height = l.Picture.height();
+  StoreText(AppendLayer(), left, top, text, fontName, color, fontStyles, shadow, smooth, boundWidth, boundHeight);
   LayerAdded(QStringLiteral("Text"), text);
 }
 
@@ -247,25 +233,48 @@ void TCoverDocument::AddTracksLayer(int left, int top, const QStringList& tracks
                                     TColor color, uint8_t fontStyles, bool shadow, bool smooth, int lineSpace,
                                     int boundWidth, int boundHeight, uint8_t alignment)
 {
-  TLayer& l = AppendLayer();
+  StoreTracks(AppendLayer(), left, top, tracks, fontName, color, fontStyles, shadow, smooth, lineSpace, boundWidth,
+              boundHeight, alignment);
+  const QString first = tracks.isEmpty() ? QString() : TrackLineForDisplay(tracks.first());
+  LayerAdded(QStringLiteral("Tracks"), first + QStringLiteral("..."));
+}
+
+void TCoverDocument::StoreText(TLayer& l, int left, int top, const QString& text, const QString& fontName,
+                               TColor color, uint8_t fontStyles, bool shadow, bool smooth, int boundWidth,
+                               int boundHeight)
+{
+  RenderTextBitmap(text, fontName, color, fontStyles, shadow, smooth, std::min(470, boundWidth),
+                   std::min(470, boundHeight), l.Picture, l.Mask);
+  l.Text = text;
+  StoreFontValues(l, left, top, fontName, color, fontStyles, shadow, smooth, boundWidth, boundHeight);
+}
+
+void TCoverDocument::StoreTracks(TLayer& l, int left, int top, const QStringList& tracks, const QString& fontName,
+                                 TColor color, uint8_t fontStyles, bool shadow, bool smooth, int lineSpace,
+                                 int boundWidth, int boundHeight, uint8_t alignment)
+{
+  l.Tracks = tracks;
+  RenderTracksBitmap(l.Tracks, fontName, color, fontStyles, shadow, smooth, lineSpace, std::min(470, boundWidth),
+                     std::min(470, boundHeight), alignment, l.Picture, l.Mask);
+  l.LineSpace = lineSpace;
+  l.Alignment = alignment;
+  StoreFontValues(l, left, top, fontName, color, fontStyles, shadow, smooth, boundWidth, boundHeight);
+}
+
+void TCoverDocument::StoreFontValues(TLayer& l, int left, int top, const QString& fontName, TColor color,
+                                     uint8_t fontStyles, bool shadow, bool smooth, int boundWidth, int boundHeight)
+{
   l.Left = left;
   l.Top = top;
-  l.Tracks = tracks;
   l.FontName = fontName;
   l.Color = color;
   l.FontStyles = fontStyles;
   l.Shadow = shadow;
   l.Smooth = smooth;
-  l.LineSpace = lineSpace;
   l.BoundWidth = boundWidth;
   l.BoundHeight = boundHeight;
-  l.Alignment = alignment;
-  RenderTracksBitmap(tracks, fontName, color, fontStyles, shadow, smooth, lineSpace, std::min(470, boundWidth),
-                     std::min(470, boundHeight), alignment, l.Picture, l.Mask);
   l.Width = l.Picture.width();
   l.Height = l.Picture.height();
-  const QString first = tracks.isEmpty() ? QString() : TrackLineForDisplay(tracks.first());
-  LayerAdded(QStringLiteral("Tracks"), first + QStringLiteral("..."));
 }
 
 // ---------------------------------------------------------------- changing
@@ -323,21 +332,8 @@ void TCoverDocument::UpdateTextLayer(int number, int left, int top, const QStrin
 {
   const int slot = SlotOf(number);
   if (slot < 0 || number > LayerCount() - 1) return;
-  TLayer& l = m_layers[size_t(slot)];
-  RenderTextBitmap(text, fontName, color, fontStyles, shadow, smooth, std::min(470, boundWidth),
-                   std::min(470, boundHeight), l.Picture, l.Mask);
-  l.Left = left;
-  l.Top = top;
-  l.Text = text;
-  l.FontName = fontName;
-  l.Color = color;
-  l.FontStyles = fontStyles;
-  l.Shadow = shadow;
-  l.Smooth = smooth;
-  l.BoundWidth = boundWidth;
-  l.BoundHeight = boundHeight;
-  l.Width = l.Picture.width();
-  l.Height = l.Picture.height();
+  StoreText(m_layers[size_t(slot)], left, top, text, fontName, color, fontStyles, shadow, smooth, boundWidth,
+            boundHeight);
   BuildOutline(slot);
   Redraw();
   m_modified = true;
@@ -350,23 +346,8 @@ void TCoverDocument::UpdateTracksLayer(int number, int left, int top, const QStr
 {
   const int slot = SlotOf(number);
   if (slot < 0 || number > LayerCount() - 1) return;
-  TLayer& l = m_layers[size_t(slot)];
-  l.Tracks = tracks;
-  RenderTracksBitmap(l.Tracks, fontName, color, fontStyles, shadow, smooth, lineSpace, std::min(470, boundWidth),
-                     std::min(470, boundHeight), alignment, l.Picture, l.Mask);
-  l.Left = left;
-  l.Top = top;
-  l.FontName = fontName;
-  l.Color = color;
-  l.FontStyles = fontStyles;
-  l.Shadow = shadow;
-  l.Smooth = smooth;
-  l.LineSpace = lineSpace;
-  l.BoundWidth = boundWidth;
-  l.BoundHeight = boundHeight;
-  l.Alignment = alignment;
-  l.Width = l.Picture.width();
-  l.Height = l.Picture.height();
+  StoreTracks(m_layers[size_t(slot)], left, top, tracks, fontName, color, fontStyles, shadow, smooth, lineSpace,
+              boundWidth, boundHeight, alignment);
   BuildOutline(slot);
   Redraw();
   m_modified = true;

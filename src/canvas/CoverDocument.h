@@ -124,6 +124,14 @@ private:
   void LayerAdded(const QString& kind, const QString& caption);
   void RenderPictureLayer(TLayer& layer, const QString& source, int workW, int workH, int screenW,
                           int screenH, bool makeWorkCopy);
+  // Render a text or tracks layer and store its values.
+  void StoreText(TLayer& l, int left, int top, const QString& text, const QString& fontName, TColor color,
+                 uint8_t fontStyles, bool shadow, bool smooth, int boundWidth, int boundHeight);
+  void StoreTracks(TLayer& l, int left, int top, const QStringList& tracks, const QString& fontName, TColor color,
+                   uint8_t fontStyles, bool shadow, bool smooth, int lineSpace, int boundWidth, int boundHeight,
+                   uint8_t alignment);
+  static void StoreFontValues(TLayer& l, int left, int top, const QString& fontName, TColor color,
+                              uint8_t fontStyles, bool shadow, bool smooth, int boundWidth, int boundHeight);
   void RecomputeTopSlot();
   void Repaint() const;
 
