@@ -254,13 +254,24 @@ bool DecodeWmf(const QByteArray& data, const TDecodeOptions&, TDecodedImage& out
 
 // ---- EMF ----
 
+// The EMF converter looks fonts up through fontconfig and then calls FcFini
+// after every text record, tearing down the library that Qt shares in the
+// same process (fontconfig then aborts on caches Qt still holds). This
+// definition takes the place of fontconfig's for the whole program, so that
+// shutdown becomes a no-op; fontconfig's memory is released at process exit.
+extern "C" void FcFini(void) {}
+
+
 namespace {
 
 constexpr uint32_t kEmrHeader = 1;
 constexpr uint32_t kEmrEof = 14;
 constexpr uint32_t kEmfSignature = 0x464D4520u;  // " EMF"
 
-bool CheckEmfStructure(const QByteArray& data, QString& error)
+// Walks the records. On success `length` is the number of bytes up to and
+// including the end record (or the whole file when it has none), `records`
+// the number of records in them and `hasEof` whether an end record was seen.
+bool CheckEmfStructure(const QByteArray& data, QString& error, size_t& length, uint32_t& records, bool& hasEof)
 {
   TByteReader rd(data);
   const uint32_t type = rd.U32LE();
@@ -273,10 +284,14 @@ bool CheckEmfStructure(const QByteArray& data, QString& error)
     return false;
   }
   size_t at = 0;
-  int records = 0;
+  records = 0;
+  hasEof = false;
   while (true) {
     if (!rd.Seek(at) || rd.Remaining() < 8) {
-      if (records > 0 && rd.Remaining() == 0) return true;
+      if (records > 0 && rd.Remaining() == 0) {
+        length = at;
+        return true;
+      }
       error = QStringLiteral("The metafile is damaged: a record runs past the end of the file");
       return false;
     }
@@ -286,13 +301,37 @@ bool CheckEmfStructure(const QByteArray& data, QString& error)
       error = QStringLiteral("The metafile is damaged: a record runs past the end of the file");
       return false;
     }
-    if (rtype == kEmrEof) return true;
     if (++records > kMaxRecords) {
       error = QStringLiteral("The metafile has too many records");
       return false;
     }
     at += rsize;
+    if (rtype == kEmrEof) {
+      hasEof = true;
+      length = at;
+      return true;
+    }
   }
+}
+
+// The converter walks the file by the header's byte and record counts
+// without checking them against the buffer: the copy it gets ends after the
+// records that were checked, closes with an end record, and says so in its
+// header.
+QByteArray CheckedEmfCopy(const QByteArray& data, size_t length, uint32_t records, bool hasEof)
+{
+  QByteArray emf = data.left(qsizetype(length));
+  if (!hasEof) {
+    static const char eof[20] = {14, 0, 0, 0, 20, 0, 0, 0, 0, 0, 0, 0, 16, 0, 0, 0, 20, 0, 0, 0};
+    emf.append(eof, sizeof eof);
+    ++records;
+  }
+  auto put32 = [&emf](int at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) emf[at + i] = char((v >> (8 * i)) & 0xFF);
+  };
+  put32(48, uint32_t(emf.size()));
+  put32(52, records);
+  return emf;
 }
 
 // Fields of the header that point elsewhere in the header (description,
@@ -351,7 +390,10 @@ bool EmfSize(const QByteArray& data, int& w, int& h)
 
 bool DecodeEmf(const QByteArray& data, const TDecodeOptions&, TDecodedImage& out, QString& error)
 {
-  if (!CheckEmfStructure(data, error)) return false;
+  size_t length = 0;
+  uint32_t records = 0;
+  bool hasEof = false;
+  if (!CheckEmfStructure(data, error, length, records, hasEof)) return false;
   int w = 0, h = 0;
   if (!EmfSize(data, w, h)) {
     error = QStringLiteral("The metafile has no size");
@@ -367,12 +409,12 @@ bool DecodeEmf(const QByteArray& data, const TDecodeOptions&, TDecodedImage& out
   options.svgDelimiter = true;
   options.imgWidth = dw;
   options.imgHeight = dh;
-  QByteArray copy = data;  // the converter takes a writable pointer
+  QByteArray copy = CheckedEmfCopy(data, length, records, hasEof);  // the converter takes a writable pointer
   ClearBadHeaderPointers(copy);
   char* text = nullptr;
-  size_t length = 0;
-  const int ok = emf2svg(copy.data(), size_t(copy.size()), &text, &length, &options);
-  QByteArray svg = text ? QByteArray(text, qsizetype(length)) : QByteArray();
+  size_t textLength = 0;
+  const int ok = emf2svg(copy.data(), size_t(copy.size()), &text, &textLength, &options);
+  QByteArray svg = text ? QByteArray(text, qsizetype(textLength)) : QByteArray();
   std::free(text);
   if (!ok || svg.isEmpty()) {
     error = QStringLiteral("The metafile is damaged");

@@ -89,6 +89,8 @@ TEST(MetafileReader, EmfHeaderPointersOutsideTheHeaderAreIgnored)
   TDecodedImage out;
   QString error;
   DecodeEmf(Fixture("emf/regress_description_outside_header.emf"), TDecodeOptions{}, out, error);
+  // A header claiming more bytes and records than the file holds.
+  DecodeEmf(Fixture("emf/regress_byte_count_past_end.emf"), TDecodeOptions{}, out, error);
 }
 
 }  // namespace
