@@ -333,6 +333,21 @@ QString PathNamePart(const QString& path)
 
 // ---------------------------------------------------------------- writing
 
+namespace {
+// The keys text and tracks layers share, in their stored order.
+void WriteFontKeys(TIniFile& ini, const QString& sec, const TLayer& l)
+{
+  ini.WriteString(sec, QStringLiteral("FontName"), l.FontName);
+  ini.WriteInteger(sec, QStringLiteral("Color"), int32_t(l.Color));
+  ini.WriteString(sec, QStringLiteral("FontStyles"), FontStylesText(l.FontStyles));
+  ini.WriteBool(sec, QStringLiteral("Shadow"), l.Shadow);
+  ini.WriteBool(sec, QStringLiteral("Smooth"), l.Smooth);
+  ini.WriteInteger(sec, QStringLiteral("LineSpace"), l.LineSpace);
+  ini.WriteInteger(sec, QStringLiteral("BoundWidth"), l.BoundWidth);
+  ini.WriteInteger(sec, QStringLiteral("BoundHeight"), l.BoundHeight);
+}
+}  // namespace
+
 bool WriteLayer(const TCoverDocument& document, int slot, TIniFile& ini, QByteArray& blob, QString& error)
 {
   if (slot < 0 || slot >= document.LayerCount()) {
@@ -396,28 +411,14 @@ bool WriteLayer(const TCoverDocument& document, int slot, TIniFile& ini, QByteAr
       ini.WriteInteger(sec, QStringLiteral("Left"), l.Left);
       ini.WriteInteger(sec, QStringLiteral("Top"), l.Top);
       ini.WriteString(sec, QStringLiteral("Text"), l.Text);
-      ini.WriteString(sec, QStringLiteral("FontName"), l.FontName);
-      ini.WriteInteger(sec, QStringLiteral("Color"), int32_t(l.Color));
-      ini.WriteString(sec, QStringLiteral("FontStyles"), FontStylesText(l.FontStyles));
-      ini.WriteBool(sec, QStringLiteral("Shadow"), l.Shadow);
-      ini.WriteBool(sec, QStringLiteral("Smooth"), l.Smooth);
-      ini.WriteInteger(sec, QStringLiteral("LineSpace"), l.LineSpace);
-      ini.WriteInteger(sec, QStringLiteral("BoundWidth"), l.BoundWidth);
-      ini.WriteInteger(sec, QStringLiteral("BoundHeight"), l.BoundHeight);
+      WriteFontKeys(ini, sec, l);
       break;
     default:
       if (l.Tracks.isEmpty()) break;  // an empty track list writes nothing
       ini.WriteInteger(sec, QStringLiteral("Left"), l.Left);
       ini.WriteInteger(sec, QStringLiteral("Top"), l.Top);
       ini.WriteString(sec, QStringLiteral("Tracks"), TracksToHex(l.Tracks));
-      ini.WriteString(sec, QStringLiteral("FontName"), l.FontName);
-      ini.WriteInteger(sec, QStringLiteral("Color"), int32_t(l.Color));
-      ini.WriteString(sec, QStringLiteral("FontStyles"), FontStylesText(l.FontStyles));
-      ini.WriteBool(sec, QStringLiteral("Shadow"), l.Shadow);
-      ini.WriteBool(sec, QStringLiteral("Smooth"), l.Smooth);
-      ini.WriteInteger(sec, QStringLiteral("LineSpace"), l.LineSpace);
-      ini.WriteInteger(sec, QStringLiteral("BoundWidth"), l.BoundWidth);
-      ini.WriteInteger(sec, QStringLiteral("BoundHeight"), l.BoundHeight);
+      WriteFontKeys(ini, sec, l);
       ini.WriteString(sec, QStringLiteral("Alignment"), AlignmentText(l.Alignment));
       break;
   }
