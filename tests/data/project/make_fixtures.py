@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes windows.jkp: a project as the Windows program makes it (backslash
+"""Writes windows.jkp: a project written on Windows (backslash
 paths, Windows-1252 text, CR LF lines), embedding flower.bmp and a background."""
 import os
 import struct
