@@ -27,6 +27,7 @@
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QToolButton>
 
 #include <memory>
@@ -545,4 +546,125 @@ TEST(SingleInstance, LockOfAnEndedCopyIsTakenOver)
   lf.close();
   TSingleInstance instance;
   EXPECT_TRUE(instance.TryLock(TemporaryFolderPath(), QStringLiteral("ended")));
+}
+
+// The cover's selected layer is the one selection: the list's highlight, the
+// handles and the layer buttons follow it, whatever dialogs and focus do.
+class SelectionTest : public MainWindowTest {
+protected:
+  void SetUp() override
+  {
+    MainWindowTest::SetUp();
+    // "Lower" is Number 1 on list row 1, "Upper" Number 2 on row 0.
+    doc().AddTextLayer(10, 10, QStringLiteral("Lower"), QStringLiteral("Times New Roman"), 0, 0, false, true, 200, 100);
+    doc().AddTextLayer(10, 250, QStringLiteral("Upper"), QStringLiteral("Times New Roman"), 0, 0, false, true, 200,
+                       100);
+    frm->PageControl()->setCurrentIndex(0);
+    QApplication::setActiveWindow(frm.get());
+  }
+
+  // What a window manager does when a dialog closes: the focus goes back to
+  // the widget that had it, here the layer list.
+  void FocusBackToList() const
+  {
+    QApplication::setActiveWindow(frm.get());
+    List()->setFocus(Qt::ActiveWindowFocusReason);
+  }
+
+  void ExpectNothingSelected() const
+  {
+    EXPECT_EQ(doc().SelectedNumber(), -1);
+    EXPECT_FALSE(canvas()->MarksTimer().isActive());
+    EXPECT_TRUE(List()->selectedItems().isEmpty());
+    EXPECT_TRUE(LayerButtonsDisabled());
+  }
+
+  // The user presses Delete: only a layer the user chose may go.
+  void DeleteExpectingCount(int layers) const
+  {
+    QTest::mouseClick(Button("btnDelete"), Qt::LeftButton);
+    EXPECT_EQ(doc().LayerCount(), layers);
+    ExpectInStep();
+  }
+
+  void WriteDamagedProject(const QString& file) const
+  {
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("this is no project file at all");
+  }
+};
+
+TEST_F(SelectionTest, DialogsAndTheFocusComingBackChangeNothing)
+{
+  Click(canvas(), QPoint(460, 460));  // the background: nothing selected
+  ExpectNothingSelected();
+
+  // New, answered Cancel.
+  AnswerNextModal([](QWidget* w) { ClickMessageButton(w, QStringLiteral("Cancel")); });
+  frm->btnNewClick();
+  FocusBackToList();
+  ExpectNothingSelected();
+
+  // Open of a damaged file: the error is acknowledged.
+  const QString broken = dir.filePath(QStringLiteral("broken.jkp"));
+  WriteDamagedProject(broken);
+  AnswerNextModal([&](QWidget* box) {
+    AnswerNextModal([&](QWidget* dlg) {
+      AnswerNextModal([](QWidget* error) { qobject_cast<QDialog*>(error)->accept(); }, dlg);
+      AnswerFileDialog(dlg, broken);
+    }, box);
+    ClickMessageButton(box, QStringLiteral("No"));
+  });
+  frm->btnOpenClick();
+  FocusBackToList();
+  ExpectNothingSelected();
+  DeleteExpectingCount(3);
+
+  // The user chooses the lower layer; a dialog keeps that choice, and Delete
+  // removes that layer and no other.
+  Click(canvas(), QPoint(30, 30));
+  ASSERT_EQ(doc().SelectedNumber(), 1);
+  AnswerNextModal([](QWidget* w) { ClickMessageButton(w, QStringLiteral("Cancel")); });
+  frm->btnNewClick();
+  FocusBackToList();
+  EXPECT_EQ(doc().SelectedNumber(), 1);
+  EXPECT_EQ(List()->currentRow(), 1);
+  ASSERT_EQ(List()->selectedItems().size(), 1);
+  EXPECT_EQ(List()->row(List()->selectedItems().first()), 1);
+
+  // A click on an empty spot of the cover clears the choice everywhere.
+  Click(canvas(), QPoint(460, 460));
+  ExpectNothingSelected();
+  DeleteExpectingCount(3);
+
+  Click(canvas(), QPoint(30, 30));
+  DeleteExpectingCount(2);
+  EXPECT_EQ(doc().LayerByNumber(1)->Text, QStringLiteral("Upper"));
+  ExpectNothingSelected();
+}
+
+TEST_F(SelectionTest, BlankAreaBelowTheListAgreesWithTheCover)
+{
+  // A click on a line selects its layer on the cover.
+  const QRect lower = List()->visualItemRect(List()->item(1));
+  QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, lower.center());
+  EXPECT_EQ(doc().SelectedNumber(), 1);
+  EXPECT_TRUE(canvas()->MarksTimer().isActive());
+  EXPECT_TRUE(LayerButtonsEnabled());
+
+  // A click below the last line: the list and the cover agree on no layer.
+  const QPoint blank(lower.center().x(), lower.bottom() + 40);
+  ASSERT_LT(blank.y(), List()->viewport()->height());
+  QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, blank);
+  ExpectNothingSelected();
+  DeleteExpectingCount(3);
+
+  // Keys move the highlight and the cover's selection together.
+  QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, lower.center());
+  QTest::keyClick(List(), Qt::Key_Up);
+  EXPECT_EQ(doc().SelectedNumber(), 2);
+  EXPECT_EQ(List()->currentRow(), 0);
+  DeleteExpectingCount(2);
+  EXPECT_EQ(doc().LayerByNumber(1)->Text, QStringLiteral("Lower"));
 }
