@@ -9,6 +9,7 @@
 #include "shell/Main.h"
 #include "shell/Settings.h"
 #include "shell/SingleInstance.h"
+#include "shell/Splash.h"
 #include "shell/formHints.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -667,4 +669,92 @@ TEST_F(SelectionTest, BlankAreaBelowTheListAgreesWithTheCover)
   EXPECT_EQ(List()->currentRow(), 0);
   DeleteExpectingCount(2);
   EXPECT_EQ(doc().LayerByNumber(1)->Text, QStringLiteral("Lower"));
+}
+
+TEST_F(MainWindowTest, SaveDialogOffersTheProjectsNameOrAnUntitledOne)
+{
+  // The name field and folder the save dialog shows, without saving.
+  const auto offered = [this] {
+    QString shown;
+    AnswerNextModal([&](QWidget* w) {
+      auto* dlg = qobject_cast<QFileDialog*>(w);
+      ASSERT_NE(dlg, nullptr);
+      shown = QDir(dlg->directory()).filePath(dlg->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text());
+      dlg->reject();
+    });
+    frm->btnSaveClick();
+    return shown;
+  };
+  AddWith("btnAddText", QPoint(100, 50));
+  const QString first = dir.filePath(QStringLiteral("saved/first.jkp"));
+  QDir().mkpath(QFileInfo(first).absolutePath());
+  AnswerNextModal([first](QWidget* dlg) { AnswerFileDialog(dlg, first); });
+  frm->btnSaveClick();
+  ASSERT_TRUE(QFileInfo::exists(first));
+  EXPECT_EQ(offered().toStdString(), first.toStdString());
+
+  frm->btnNewClick();  // saved: nothing is asked
+  EXPECT_EQ(offered().toStdString(), dir.filePath(QStringLiteral("saved/Untitled.jkp")).toStdString());
+}
+
+TEST_F(MainWindowTest, HelpThatCannotBeShownNamesTheHelpFile)
+{
+  const auto shownFor = [this] {
+    QString text;
+    AnswerNextModal([&](QWidget* w) {
+      auto* box = qobject_cast<QMessageBox*>(w);
+      ASSERT_NE(box, nullptr);
+      text = box->text();
+      box->accept();
+    });
+    Button("btnHelp")->click();
+    return text;
+  };
+  const QString missing = dir.filePath(QStringLiteral("nowhere/JKTAHelp.html"));
+  frm->SetHelpFile(missing);
+  EXPECT_TRUE(shownFor().contains(missing));
+
+  // No viewer: nothing on the search path opens a file, and no browser is named.
+  const QString help = dir.filePath(QStringLiteral("JKTAHelp.html"));
+  {
+    QFile f(help);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("<html><body>Help</body></html>");
+  }
+  frm->SetHelpFile(help);
+  QTemporaryDir emptyBin;
+  const QByteArray path = qgetenv("PATH");
+  const QByteArray browser = qgetenv("BROWSER");
+  qputenv("PATH", QFile::encodeName(emptyBin.path()));
+  qunsetenv("BROWSER");
+  qunsetenv("DEFAULT_BROWSER");
+  const QString shown = shownFor();
+  qputenv("PATH", path);
+  if (!browser.isEmpty()) qputenv("BROWSER", browser);
+  EXPECT_TRUE(shown.contains(help)) << shown.toStdString();
+}
+
+// The splash's title is drawn whole, clear of the right edge, at every scale
+// of the screen: it is the only pure white right of the disc.
+TEST(Splash, TitleFitsAtEveryScale)
+{
+  TfrmSplash splash;
+  for (const qreal scale : {1.0, 1.5, 2.0}) {
+    QImage shown(QSize(qRound(splash.width() * scale), qRound(splash.height() * scale)), QImage::Format_RGB32);
+    shown.setDevicePixelRatio(scale);
+    shown.fill(Qt::black);
+    splash.render(&shown);
+    int left = shown.width(), right = -1;
+    for (int y = qRound(30 * scale); y < qRound(230 * scale); ++y) {
+      const auto* row = reinterpret_cast<const QRgb*>(shown.constScanLine(y));
+      for (int x = qRound(196 * scale); x < shown.width(); ++x) {
+        if (qRed(row[x]) >= 235 && qGreen(row[x]) >= 235 && qBlue(row[x]) >= 235) {
+          left = std::min(left, x);
+          right = std::max(right, x);
+        }
+      }
+    }
+    EXPECT_LT(right / scale, splash.width() - 6) << "scale " << scale;
+    EXPECT_GT((right - left) / scale, 120) << "scale " << scale;
+  }
 }
