@@ -297,15 +297,17 @@ void TfrmMain::BuildPages()
   connect(btnMoveUp, &QToolButton::clicked, this, [this] { btnMoveUpClick(); });
   connect(btnEdit, &QToolButton::clicked, this, [this] { btnEditClick(); });
   connect(btnDelete, &QToolButton::clicked, this, [this] { btnDeleteClick(); });
+  // Only a change of the list's selection is the user's choice. The current
+  // line may move without one (the list makes its first line current when it
+  // gets the focus back after a dialog); it is put back where the cover's
+  // selection is.
+  connect(clbObjects, &QListWidget::itemSelectionChanged, this, [this] {
+    if (!m_syncing) ListSelectionChanged();
+  });
   connect(clbObjects, &QListWidget::currentRowChanged, this, [this](int row) {
-    if (!m_syncing) clbObjectsClick(row);
+    if (!m_syncing && row != RowOf(CurrentNumber())) ShowSelection();
   });
-  connect(clbObjects, &QListWidget::itemClicked, this,
-          [this](QListWidgetItem* item) { clbObjectsClick(clbObjects->row(item)); });
-  connect(clbObjects, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem*) {
-    SetLayerButtons(true);
-    m_canvas->EditSelected(false);
-  });
+  connect(clbObjects, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem*) { btnEditClick(); });
 
   // "Favorite images": Search | Delete | B.G. above the favourites strip.
   tsFavorites = new QWidget(pcRight);
@@ -356,7 +358,10 @@ void TfrmMain::ConnectCanvas()
   m_canvas->OnCanvasDragDrop = [](TLabelShower*, QObject*, int, int) {};
 
   TCoverDocument& doc = m_canvas->Document();
-  doc.OnSelectLayer = [this](int n) { SelectLayerSync(n); };
+  doc.OnSelectLayer = [this](int n) {
+    if (n >= 0) m_canvas->Redraw();
+    ShowSelection();
+  };
   doc.OnLayerAdded = [this](const QString& kind, const QString& caption) { LayerAdded(kind, caption); };
   doc.OnEditPicture = [this](int n, const TPictureLayerInfo& info) {
     if (EditPictureHook) EditPictureHook(n, info);
@@ -428,12 +433,19 @@ void TfrmMain::CanvasMouseUp(int x, int y)
 
 void TfrmMain::SelectAdded()
 {
-  m_currentNumber = m_canvas->LayerCount() - 1;
-  m_canvas->SelectLayer(m_currentNumber);
+  m_canvas->SelectLayer(m_canvas->LayerCount() - 1);
 }
 
+int TfrmMain::CurrentNumber() const
+{
+  const int n = m_canvas->SelectedNumber();
+  return n > 0 && n < m_canvas->LayerCount() ? n : -1;
+}
+
+// List row of a layer Number; -1 for none (and for the background).
 int TfrmMain::RowOf(int number) const
 {
+  if (number < 1 || number > clbObjects->count()) return -1;
   return clbObjects->count() - number;
 }
 
@@ -441,36 +453,37 @@ void TfrmMain::LayerAdded(const QString& kind, const QString& caption)
 {
   m_syncing = true;
   clbObjects->insertItem(0, LayerLine(kind, caption));
-  clbObjects->setCurrentRow(0);
   m_syncing = false;
-  m_currentNumber = m_canvas->LayerCount() - 1;
+  // Whoever added the layer selects it; until then the list shows the
+  // selection the cover has.
+  ShowSelection();
   m_hints.ShowHint(8);
 }
 
-void TfrmMain::SelectLayerSync(int number)
+void TfrmMain::ShowSelection()
 {
+  const int row = RowOf(CurrentNumber());
   m_syncing = true;
-  if (number < 0) {
-    clbObjects->setCurrentRow(-1);
-    clbObjects->clearSelection();
-    SetLayerButtons(false);
+  QItemSelectionModel* model = clbObjects->selectionModel();
+  if (row >= 0) {
+    clbObjects->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
   } else {
-    const int row = RowOf(number);
-    if (row >= 0 && row < clbObjects->count()) clbObjects->setCurrentRow(row);
-    m_currentNumber = number;
-    m_canvas->Redraw();
-    SetLayerButtons(true);
+    model->clearSelection();
+    model->setCurrentIndex(QModelIndex(), QItemSelectionModel::Clear);
   }
   m_syncing = false;
+  SetLayerButtons(row >= 0);
 }
 
-void TfrmMain::clbObjectsClick(int row)
+void TfrmMain::ListSelectionChanged()
 {
-  if (row < 0 || row >= clbObjects->count()) return;
-  m_currentNumber = clbObjects->count() - row;
-  m_canvas->SelectLayer(m_currentNumber);
-  m_canvas->Redraw();
-  SetLayerButtons(true);
+  const QList<QListWidgetItem*> selected = clbObjects->selectedItems();
+  const int number = selected.isEmpty() ? -1 : clbObjects->count() - clbObjects->row(selected.first());
+  if (number == CurrentNumber()) {
+    ShowSelection();
+    return;
+  }
+  m_canvas->SelectLayer(number);  // the list follows through OnSelectLayer
 }
 
 void TfrmMain::SetLayerButtons(bool enabled)
@@ -483,33 +496,33 @@ void TfrmMain::ClearList()
   m_syncing = true;
   clbObjects->clear();
   m_syncing = false;
-  SetLayerButtons(false);
+  ShowSelection();
 }
 
 void TfrmMain::btnMoveUpClick()
 {
-  const int row = clbObjects->currentRow();
-  if (row <= 0) return;
+  int number = CurrentNumber();
+  const int row = RowOf(number);
+  if (row <= 0) return;  // none selected, or already the top line
   m_syncing = true;
-  QListWidgetItem* item = clbObjects->takeItem(row);
-  clbObjects->insertItem(row - 1, item);
-  clbObjects->setCurrentRow(row - 1);
+  clbObjects->insertItem(row - 1, clbObjects->takeItem(row));
   m_syncing = false;
-  m_canvas->MoveLayerUp(m_currentNumber);
+  m_canvas->MoveLayerUp(number);
   m_canvas->Redraw();
+  ShowSelection();
 }
 
 void TfrmMain::btnMoveDownClick()
 {
-  const int row = clbObjects->currentRow();
-  if (row < 0 || row >= clbObjects->count() - 1) return;
+  int number = CurrentNumber();
+  const int row = RowOf(number);
+  if (row < 0 || row >= clbObjects->count() - 1) return;  // none selected, or already the last line
   m_syncing = true;
-  QListWidgetItem* item = clbObjects->takeItem(row);
-  clbObjects->insertItem(row + 1, item);
-  clbObjects->setCurrentRow(row + 1);
+  clbObjects->insertItem(row + 1, clbObjects->takeItem(row));
   m_syncing = false;
-  m_canvas->MoveLayerDown(m_currentNumber);
+  m_canvas->MoveLayerDown(number);
   m_canvas->Redraw();
+  ShowSelection();
 }
 
 void TfrmMain::btnEditClick()
@@ -519,18 +532,16 @@ void TfrmMain::btnEditClick()
 
 void TfrmMain::btnDeleteClick()
 {
-  if (m_canvas->LayerCount() < 2) return;
-  const int number = m_currentNumber;
-  if (number < 1 || number > m_canvas->LayerCount() - 1) return;
+  // Only the layer the user selected goes; with none selected nothing does.
+  const int number = CurrentNumber();
   const int row = RowOf(number);
+  if (row < 0) return;
   m_canvas->DeleteLayer(number);
   m_syncing = true;
   delete clbObjects->takeItem(row);
-  clbObjects->setCurrentRow(-1);
-  clbObjects->clearSelection();
   m_syncing = false;
   m_canvas->Redraw();
-  SetLayerButtons(false);
+  ShowSelection();
 }
 
 // ---------------------------------------------------------------- files
@@ -562,7 +573,11 @@ int TfrmMain::AskToSave(bool withCancel)
 
 bool TfrmMain::SaveWithDialog()
 {
-  m_saveDialog->selectFile(QString());
+  // The project's own name, or an untitled one for a new cover, in the
+  // folder last used.
+  m_saveDialog->setDirectory(m_dialogFolder);
+  m_saveDialog->selectFile(m_projectFile.isEmpty() ? QStringLiteral("Untitled.jkp")
+                                                   : QFileInfo(m_projectFile).fileName());
   if (m_saveDialog->exec() != QDialog::Accepted) return false;
   const QStringList files = m_saveDialog->selectedFiles();
   if (files.isEmpty()) return false;
@@ -573,6 +588,7 @@ bool TfrmMain::SaveWithDialog()
     return false;
   }
   SetDialogFolder(QFileInfo(file).absolutePath());
+  m_projectFile = file;
   return true;
 }
 
@@ -583,14 +599,11 @@ void TfrmMain::btnNewClick()
     if (answer == QMessageBox::Cancel) return;
     if (answer == QMessageBox::Yes) {
       if (!SaveWithDialog()) return;
-      m_canvas->NewCover();
-      ClearList();
-      return;
     }
   }
   m_canvas->NewCover();
   ClearList();
-  SetDialogFolder(m_documentsFolder);
+  m_projectFile.clear();
 }
 
 void TfrmMain::btnOpenClick()
@@ -611,12 +624,13 @@ void TfrmMain::btnOpenClick()
     QString error;
     if (LoadProject(m_canvas->Document(), file, error)) {
       SetDialogFolder(QFileInfo(file).absolutePath());
+      m_projectFile = file;
       m_canvas->SelectLayer(-1);
     } else {
       m_syncing = true;
       clbObjects->addItems(before);
       m_syncing = false;
-      m_canvas->SelectLayer(-1);
+      ShowSelection();
       ShowError(error);
     }
   }
@@ -630,7 +644,13 @@ void TfrmMain::btnSaveClick()
 
 void TfrmMain::btnHelpClick()
 {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(HelpFile()));
+  const QString file = QDir::cleanPath(QFileInfo(m_helpFile).absoluteFilePath());
+  QString problem;
+  if (!QFileInfo(file).isFile())
+    problem = QStringLiteral("The help file was not found:\n%1");
+  else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(file)))
+    problem = QStringLiteral("No program to show the help was found. Open the help file with a web browser:\n%1");
+  if (!problem.isEmpty()) QMessageBox::information(this, QStringLiteral("Help"), problem.arg(file));
 }
 
 // ---------------------------------------------------------------- closing

@@ -50,7 +50,9 @@ public:
   TLabelShower* Canvas() const { return m_canvas; }
   QListWidget* LayerList() const { return clbObjects; }
   QTabWidget* PageControl() const { return pcRight; }
-  int CurrentNumber() const { return m_currentNumber; }
+  // The layer the list and the layer buttons act on: the cover's selected
+  // layer, -1 when none is selected.
+  int CurrentNumber() const;
   QString WorkFolder() const { return m_workFolder; }
   QString DialogFolder() const { return m_dialogFolder; }
   QFileDialog* SaveDialog() const { return m_saveDialog; }
@@ -77,6 +79,8 @@ public:
 
   // The help file: beside the program in a build tree, or installed.
   static QString HelpFile();
+  // Where the Help command looks for it (HelpFile() unless set).
+  void SetHelpFile(const QString& file) { m_helpFile = file; }
 
 protected:
   void showEvent(QShowEvent*) override;
@@ -94,9 +98,13 @@ private:
   void AddButtonClick(QToolButton* button, int hint);
   void CanvasMouseUp(int x, int y);
   void LayerAdded(const QString& kind, const QString& caption);
-  void SelectLayerSync(int number);
   void SelectAdded();
-  void clbObjectsClick(int row);
+  // The list's highlight, its current line and the layer buttons shown as
+  // the cover's selection is; nothing else sets them.
+  void ShowSelection();
+  // The user changed the list's selection (a click on a line or below the
+  // lines, a key): the cover selects that layer, or none.
+  void ListSelectionChanged();
   void SetLayerButtons(bool enabled);
   int RowOf(int number) const;
   void ClearList();
@@ -116,11 +124,12 @@ private:
   bool m_ready = false;
   bool m_shown = false;
   bool m_syncing = false;
-  int m_currentNumber = 0;
   QString m_workFolder;
   QString m_documentsFolder;
   QString m_favouritesFolder;
   QString m_dialogFolder;
+  QString m_projectFile;  // the file last saved or opened; empty after New
+  QString m_helpFile = HelpFile();
   QFileDialog* m_saveDialog = nullptr;
   QFileDialog* m_openDialog = nullptr;
 

@@ -9,6 +9,7 @@
 #include "shell/Main.h"
 #include "shell/Settings.h"
 #include "shell/SingleInstance.h"
+#include "shell/Splash.h"
 #include "shell/formHints.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -27,6 +29,7 @@
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QToolButton>
 
 #include <memory>
@@ -545,4 +548,213 @@ TEST(SingleInstance, LockOfAnEndedCopyIsTakenOver)
   lf.close();
   TSingleInstance instance;
   EXPECT_TRUE(instance.TryLock(TemporaryFolderPath(), QStringLiteral("ended")));
+}
+
+// The cover's selected layer is the one selection: the list's highlight, the
+// handles and the layer buttons follow it, whatever dialogs and focus do.
+class SelectionTest : public MainWindowTest {
+protected:
+  void SetUp() override
+  {
+    MainWindowTest::SetUp();
+    // "Lower" is Number 1 on list row 1, "Upper" Number 2 on row 0.
+    doc().AddTextLayer(10, 10, QStringLiteral("Lower"), QStringLiteral("Times New Roman"), 0, 0, false, true, 200, 100);
+    doc().AddTextLayer(10, 250, QStringLiteral("Upper"), QStringLiteral("Times New Roman"), 0, 0, false, true, 200,
+                       100);
+    frm->PageControl()->setCurrentIndex(0);
+    QApplication::setActiveWindow(frm.get());
+  }
+
+  // What a window manager does when a dialog closes: the focus goes back to
+  // the widget that had it, here the layer list.
+  void FocusBackToList() const
+  {
+    QApplication::setActiveWindow(frm.get());
+    List()->setFocus(Qt::ActiveWindowFocusReason);
+  }
+
+  void ExpectNothingSelected() const
+  {
+    EXPECT_EQ(doc().SelectedNumber(), -1);
+    EXPECT_FALSE(canvas()->MarksTimer().isActive());
+    EXPECT_TRUE(List()->selectedItems().isEmpty());
+    EXPECT_TRUE(LayerButtonsDisabled());
+  }
+
+  // The user presses Delete: only a layer the user chose may go.
+  void DeleteExpectingCount(int layers) const
+  {
+    QTest::mouseClick(Button("btnDelete"), Qt::LeftButton);
+    EXPECT_EQ(doc().LayerCount(), layers);
+    ExpectInStep();
+  }
+
+  void WriteDamagedProject(const QString& file) const
+  {
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("this is no project file at all");
+  }
+};
+
+TEST_F(SelectionTest, DialogsAndTheFocusComingBackChangeNothing)
+{
+  Click(canvas(), QPoint(460, 460));  // the background: nothing selected
+  ExpectNothingSelected();
+
+  // New, answered Cancel.
+  AnswerNextModal([](QWidget* w) { ClickMessageButton(w, QStringLiteral("Cancel")); });
+  frm->btnNewClick();
+  FocusBackToList();
+  ExpectNothingSelected();
+
+  // Open of a damaged file: the error is acknowledged.
+  const QString broken = dir.filePath(QStringLiteral("broken.jkp"));
+  WriteDamagedProject(broken);
+  AnswerNextModal([&](QWidget* box) {
+    AnswerNextModal([&](QWidget* dlg) {
+      AnswerNextModal([](QWidget* error) { qobject_cast<QDialog*>(error)->accept(); }, dlg);
+      AnswerFileDialog(dlg, broken);
+    }, box);
+    ClickMessageButton(box, QStringLiteral("No"));
+  });
+  frm->btnOpenClick();
+  FocusBackToList();
+  ExpectNothingSelected();
+  DeleteExpectingCount(3);
+
+  // The user chooses the lower layer; a dialog keeps that choice, and Delete
+  // removes that layer and no other.
+  Click(canvas(), QPoint(30, 30));
+  ASSERT_EQ(doc().SelectedNumber(), 1);
+  AnswerNextModal([](QWidget* w) { ClickMessageButton(w, QStringLiteral("Cancel")); });
+  frm->btnNewClick();
+  FocusBackToList();
+  EXPECT_EQ(doc().SelectedNumber(), 1);
+  EXPECT_EQ(List()->currentRow(), 1);
+  ASSERT_EQ(List()->selectedItems().size(), 1);
+  EXPECT_EQ(List()->row(List()->selectedItems().first()), 1);
+
+  // A click on an empty spot of the cover clears the choice everywhere.
+  Click(canvas(), QPoint(460, 460));
+  ExpectNothingSelected();
+  DeleteExpectingCount(3);
+
+  Click(canvas(), QPoint(30, 30));
+  DeleteExpectingCount(2);
+  EXPECT_EQ(doc().LayerByNumber(1)->Text, QStringLiteral("Upper"));
+  ExpectNothingSelected();
+}
+
+TEST_F(SelectionTest, BlankAreaBelowTheListAgreesWithTheCover)
+{
+  // A click on a line selects its layer on the cover.
+  const QRect lower = List()->visualItemRect(List()->item(1));
+  QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, lower.center());
+  EXPECT_EQ(doc().SelectedNumber(), 1);
+  EXPECT_TRUE(canvas()->MarksTimer().isActive());
+  EXPECT_TRUE(LayerButtonsEnabled());
+
+  // A click below the last line: the list and the cover agree on no layer.
+  const QPoint blank(lower.center().x(), lower.bottom() + 40);
+  ASSERT_LT(blank.y(), List()->viewport()->height());
+  QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, blank);
+  ExpectNothingSelected();
+  DeleteExpectingCount(3);
+
+  // Keys move the highlight and the cover's selection together.
+  QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, lower.center());
+  QTest::keyClick(List(), Qt::Key_Up);
+  EXPECT_EQ(doc().SelectedNumber(), 2);
+  EXPECT_EQ(List()->currentRow(), 0);
+  DeleteExpectingCount(2);
+  EXPECT_EQ(doc().LayerByNumber(1)->Text, QStringLiteral("Lower"));
+}
+
+TEST_F(MainWindowTest, SaveDialogOffersTheProjectsNameOrAnUntitledOne)
+{
+  // The name field and folder the save dialog shows, without saving.
+  const auto offered = [this] {
+    QString shown;
+    AnswerNextModal([&](QWidget* w) {
+      auto* dlg = qobject_cast<QFileDialog*>(w);
+      ASSERT_NE(dlg, nullptr);
+      shown = QDir(dlg->directory()).filePath(dlg->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text());
+      dlg->reject();
+    });
+    frm->btnSaveClick();
+    return shown;
+  };
+  AddWith("btnAddText", QPoint(100, 50));
+  const QString first = dir.filePath(QStringLiteral("saved/first.jkp"));
+  QDir().mkpath(QFileInfo(first).absolutePath());
+  AnswerNextModal([first](QWidget* dlg) { AnswerFileDialog(dlg, first); });
+  frm->btnSaveClick();
+  ASSERT_TRUE(QFileInfo::exists(first));
+  EXPECT_EQ(offered().toStdString(), first.toStdString());
+
+  frm->btnNewClick();  // saved: nothing is asked
+  EXPECT_EQ(offered().toStdString(), dir.filePath(QStringLiteral("saved/Untitled.jkp")).toStdString());
+}
+
+TEST_F(MainWindowTest, HelpThatCannotBeShownNamesTheHelpFile)
+{
+  const auto shownFor = [this] {
+    QString text;
+    AnswerNextModal([&](QWidget* w) {
+      auto* box = qobject_cast<QMessageBox*>(w);
+      ASSERT_NE(box, nullptr);
+      text = box->text();
+      box->accept();
+    });
+    Button("btnHelp")->click();
+    return text;
+  };
+  const QString missing = dir.filePath(QStringLiteral("nowhere/JKTAHelp.html"));
+  frm->SetHelpFile(missing);
+  EXPECT_TRUE(shownFor().contains(missing));
+
+  // No viewer: nothing on the search path opens a file, and no browser is named.
+  const QString help = dir.filePath(QStringLiteral("JKTAHelp.html"));
+  {
+    QFile f(help);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("<html><body>Help</body></html>");
+  }
+  frm->SetHelpFile(help);
+  QTemporaryDir emptyBin;
+  const QByteArray path = qgetenv("PATH");
+  const QByteArray browser = qgetenv("BROWSER");
+  qputenv("PATH", QFile::encodeName(emptyBin.path()));
+  qunsetenv("BROWSER");
+  qunsetenv("DEFAULT_BROWSER");
+  const QString shown = shownFor();
+  qputenv("PATH", path);
+  if (!browser.isEmpty()) qputenv("BROWSER", browser);
+  EXPECT_TRUE(shown.contains(help)) << shown.toStdString();
+}
+
+// The splash's title is drawn whole, clear of the right edge, at every scale
+// of the screen: it is the only pure white right of the disc.
+TEST(Splash, TitleFitsAtEveryScale)
+{
+  TfrmSplash splash;
+  for (const qreal scale : {1.0, 1.5, 2.0}) {
+    QImage shown(QSize(qRound(splash.width() * scale), qRound(splash.height() * scale)), QImage::Format_RGB32);
+    shown.setDevicePixelRatio(scale);
+    shown.fill(Qt::black);
+    splash.render(&shown);
+    int left = shown.width(), right = -1;
+    for (int y = qRound(30 * scale); y < qRound(230 * scale); ++y) {
+      const auto* row = reinterpret_cast<const QRgb*>(shown.constScanLine(y));
+      for (int x = qRound(196 * scale); x < shown.width(); ++x) {
+        if (qRed(row[x]) >= 235 && qGreen(row[x]) >= 235 && qBlue(row[x]) >= 235) {
+          left = std::min(left, x);
+          right = std::max(right, x);
+        }
+      }
+    }
+    EXPECT_LT(right / scale, splash.width() - 6) << "scale " << scale;
+    EXPECT_GT((right - left) / scale, 120) << "scale " << scale;
+  }
 }
