@@ -21,6 +21,7 @@ class QToolButton;
 class TLabelShower;
 class TSettings;
 class TfrmHints;
+class TfrmPrinter;
 
 // Registers the program's artwork (pictures of the tool bars, splash).
 void InitJacketeerResources();
@@ -64,11 +65,14 @@ public:
   std::function<void(int, const TTextLayerInfo&)> EditTextHook;
   std::function<void(int, const TTracksLayerInfo&)> EditTracksHook;
   std::function<void(const TBackgroundInfo&)> EditBackgroundHook;
+  // The print preview window (not owned); Print is enabled once it is set.
+  void SetPrintWindow(TfrmPrinter* window);
 
   // Commands.
   void btnNewClick();
   void btnOpenClick();
   void btnSaveClick();
+  void btnPrintClick();
   void btnHelpClick();
   void btnMoveUpClick();
   void btnMoveDownClick();
@@ -123,6 +127,7 @@ private:
   QString m_dialogFolder;
   QFileDialog* m_saveDialog = nullptr;
   QFileDialog* m_openDialog = nullptr;
+  TfrmPrinter* m_printWindow = nullptr;
 
   TLabelShower* m_canvas = nullptr;
   QFrame* plLayout = nullptr;
