@@ -10,6 +10,7 @@ JKT_PACKAGES=(
   libwmf-dev libemf2svg-dev
   fonts-liberation fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
+  poppler-utils
 )
 
 jkt_install() {

@@ -1,14 +1,11 @@
 #include "project/ExportPng.h"
 
-#include "canvas/CoverDocument.h"
-#include "project/ProjectFile.h"
-#include "project/WorkFolder.h"
+#include "project/ProjectCover.h"
 
 #include <QGuiApplication>
 #include <QImage>
 #include <QImageWriter>
 #include <QSaveFile>
-#include <QTemporaryDir>
 
 #include <cstdio>
 #include <cstdlib>
@@ -28,41 +25,23 @@ bool IsExportPngCommand(int argc, char** argv)
 
 bool ExportProjectToPng(const QString& projectFile, const QString& pngFile, QString& error)
 {
-  const QString temp = TemporaryFolderPath();
-  if (!EnsurePrivateFolder(temp, error)) return false;
-  QTemporaryDir work(temp + QStringLiteral("/export-XXXXXX"));
-  if (!work.isValid()) {
-    error = QStringLiteral("Can not create a work folder in \"%1\": %2").arg(temp, work.errorString());
+  QImage cover;
+  if (!RenderProjectPrintCover(projectFile, cover, error)) return false;
+  QSaveFile out(pngFile);
+  if (!out.open(QIODevice::WriteOnly)) {
+    error = QStringLiteral("Can not write \"%1\": %2").arg(pngFile, out.errorString());
     return false;
   }
-  work.setAutoRemove(false);
-  const QString folder = work.path();
-
-  bool ok = false;
-  {
-    TCoverDocument document;
-    document.SetWorkFolder(folder);
-    document.NewCover();
-    if (LoadProject(document, projectFile, error)) {
-      QImage cover;
-      document.RenderPrintImage(cover);
-      QSaveFile out(pngFile);
-      if (!out.open(QIODevice::WriteOnly)) {
-        error = QStringLiteral("Can not write \"%1\": %2").arg(pngFile, out.errorString());
-      } else {
-        QImageWriter writer(&out, "png");
-        if (!writer.write(cover)) {
-          error = QStringLiteral("Can not write \"%1\": %2").arg(pngFile, writer.errorString());
-        } else if (!out.commit()) {
-          error = QStringLiteral("Can not write \"%1\": %2").arg(pngFile, out.errorString());
-        } else {
-          ok = true;
-        }
-      }
-    }
+  QImageWriter writer(&out, "png");
+  if (!writer.write(cover)) {
+    error = QStringLiteral("Can not write \"%1\": %2").arg(pngFile, writer.errorString());
+    return false;
   }
-  RemoveFolderTree(folder);
-  return ok;
+  if (!out.commit()) {
+    error = QStringLiteral("Can not write \"%1\": %2").arg(pngFile, out.errorString());
+    return false;
+  }
+  return true;
 }
 
 int ExportPng(int argc, char** argv)

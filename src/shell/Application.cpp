@@ -1,5 +1,7 @@
 #include "shell/Application.h"
 
+#include "printing/PrintPdf.h"
+#include "printing/formPrinter.h"
 #include "project/ExportPng.h"
 #include "project/WorkFolder.h"
 #include "shell/Main.h"
@@ -17,6 +19,7 @@
 int RunJacketeer(int argc, char** argv)
 {
   if (IsExportPngCommand(argc, argv)) return ExportPng(argc, argv);
+  if (IsPrintPdfCommand(argc, argv)) return PrintPdf(argc, argv);
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Jacketeer"));
@@ -47,6 +50,8 @@ int RunJacketeer(int argc, char** argv)
     QMessageBox::critical(nullptr, QStringLiteral("Jacketeer"), QString::fromLatin1(kWorkFolderFailure));
     return 1;
   }
+  TfrmPrinter frmPrinter(&frmMain);
+  frmMain.SetPrintWindow(&frmPrinter);
 
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->availableGeometry();

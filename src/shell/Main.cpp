@@ -1,6 +1,7 @@
 #include "shell/Main.h"
 
 #include "canvas/LabelShower.h"
+#include "printing/formPrinter.h"
 #include "project/ProjectFile.h"
 #include "project/WorkFolder.h"
 #include "shell/Settings.h"
@@ -246,7 +247,8 @@ void TfrmMain::BuildTools()
   tb->addSeparator();
   tb->addWidget(btnHelp);
 
-  // Windows these commands need are not part of the program yet.
+  // Print is enabled once the print window is set; the windows the others
+  // need are not part of the program yet.
   btnPrint->setEnabled(false);
   btnAddImage->setEnabled(false);
   btnEditBackground->setEnabled(false);
@@ -254,6 +256,7 @@ void TfrmMain::BuildTools()
   connect(btnNew, &QToolButton::clicked, this, [this] { btnNewClick(); });
   connect(btnOpen, &QToolButton::clicked, this, [this] { btnOpenClick(); });
   connect(btnSave, &QToolButton::clicked, this, [this] { btnSaveClick(); });
+  connect(btnPrint, &QToolButton::clicked, this, [this] { btnPrintClick(); });
   connect(btnHelp, &QToolButton::clicked, this, [this] { btnHelpClick(); });
   connect(btnAddTracks, &QToolButton::clicked, this, [this] { AddButtonClick(btnAddTracks, 2); });
   connect(btnAddText, &QToolButton::clicked, this, [this] { AddButtonClick(btnAddText, 3); });
@@ -640,6 +643,22 @@ void TfrmMain::btnOpenClick()
 void TfrmMain::btnSaveClick()
 {
   SaveWithDialog();
+}
+
+void TfrmMain::SetPrintWindow(TfrmPrinter* window)
+{
+  m_printWindow = window;
+  if (window) window->RenderPrintImage = [this](QImage& cover) { m_canvas->Document().RenderPrintImage(cover); };
+  btnPrint->setEnabled(window != nullptr);
+}
+
+void TfrmMain::btnPrintClick()
+{
+  if (!m_printWindow) return;
+  QImage cover;
+  m_canvas->Document().RenderPrintImage(cover);
+  m_printWindow->ShowCover(cover);
+  m_printWindow->exec();
 }
 
 void TfrmMain::btnHelpClick()

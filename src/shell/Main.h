@@ -21,6 +21,7 @@ class QToolButton;
 class TLabelShower;
 class TSettings;
 class TfrmHints;
+class TfrmPrinter;
 
 // Registers the program's artwork (pictures of the tool bars, splash).
 void InitJacketeerResources();
@@ -66,11 +67,14 @@ public:
   std::function<void(int, const TTextLayerInfo&)> EditTextHook;
   std::function<void(int, const TTracksLayerInfo&)> EditTracksHook;
   std::function<void(const TBackgroundInfo&)> EditBackgroundHook;
+  // The print preview window (not owned); Print is enabled once it is set.
+  void SetPrintWindow(TfrmPrinter* window);
 
   // Commands.
   void btnNewClick();
   void btnOpenClick();
   void btnSaveClick();
+  void btnPrintClick();
   void btnHelpClick();
   void btnMoveUpClick();
   void btnMoveDownClick();
@@ -132,6 +136,7 @@ private:
   QString m_helpFile = HelpFile();
   QFileDialog* m_saveDialog = nullptr;
   QFileDialog* m_openDialog = nullptr;
+  TfrmPrinter* m_printWindow = nullptr;
 
   TLabelShower* m_canvas = nullptr;
   QFrame* plLayout = nullptr;
