@@ -1,7 +1,7 @@
 #include "imageeditor/EffectDialogs.h"
 
+#include "imageeditor/ImageEditor.h"
 #include "imageeditor/ToolBase.h"
-#include "imageeditor/formImageEditor.h"
 
 #include <cstdint>
 
@@ -12,30 +12,30 @@ using TValues = TToolValues;
 // A dialog of one slider labelled by prefix.
 TToolSpec OneSlider(const char* name, const char* caption, const char* slider, const char* label,
                     const char* prefix, int min, int max, int def, bool firstRun,
-                    std::function<void(TfrmImageEditor&, int)> request)
+                    std::function<void(TImageEditor&, int)> request)
 {
   TToolSpec s;
   s.Name = QString::fromLatin1(name);
   s.Caption = QString::fromLatin1(caption);
   s.Sliders = {{QString::fromLatin1(slider), QString::fromLatin1(label), QString::fromLatin1(prefix), min, max, def}};
   s.FirstRun = firstRun;
-  s.Request = [request](TfrmImageEditor& w, const TValues& v) { request(w, v.Positions[0]); };
+  s.Request = [request](TImageEditor& w, const TValues& v) { request(w, v.Positions[0]); };
   return s;
 }
 
 // A dialog without controls: its only run starts when it is shown.
-TToolSpec NoControls(const char* name, const char* caption, std::function<void(TfrmImageEditor&)> request)
+TToolSpec NoControls(const char* name, const char* caption, std::function<void(TImageEditor&)> request)
 {
   TToolSpec s;
   s.Name = QString::fromLatin1(name);
   s.Caption = QString::fromLatin1(caption);
   s.FirstRun = true;
-  s.Request = [request](TfrmImageEditor& w, const TValues&) { request(w); };
+  s.Request = [request](TImageEditor& w, const TValues&) { request(w); };
   return s;
 }
 
 // Mosaic and 3DGrid: block width and height.
-TToolSpec Blocks(const char* name, const char* caption, std::function<void(TfrmImageEditor&, int, int)> request)
+TToolSpec Blocks(const char* name, const char* caption, std::function<void(TImageEditor&, int, int)> request)
 {
   TToolSpec s;
   s.Name = QString::fromLatin1(name);
@@ -44,7 +44,7 @@ TToolSpec Blocks(const char* name, const char* caption, std::function<void(TfrmI
                {QStringLiteral("sbBlockHeight"), QStringLiteral("lblBlockHeight"), QStringLiteral("Block height "), 1,
                 32, 5}};
   s.FirstRun = true;
-  s.Request = [request](TfrmImageEditor& w, const TValues& v) { request(w, v.Positions[0], v.Positions[1]); };
+  s.Request = [request](TImageEditor& w, const TValues& v) { request(w, v.Positions[0], v.Positions[1]); };
   return s;
 }
 
@@ -64,7 +64,7 @@ std::vector<TEffectMenuEntry> CreateEffectDialogs(TfrmImageEditor& window)
     s.Sliders = {{QStringLiteral("sbBrightness"), QStringLiteral("lblBrightness"), QStringLiteral("Brightness "), -100,
                   100, 0},
                  {QStringLiteral("sbContrast"), QStringLiteral("lblContrast"), QStringLiteral("Contrast "), -100, 100, 0}};
-    s.Request = [](TfrmImageEditor& w, const TValues& v) {
+    s.Request = [](TImageEditor& w, const TValues& v) {
       w.RunBrightnessContrast(v.Positions[0], v.Positions[1], uint8_t(v.Choice));
     };
     return new TfrmToolBrightness(window, s);
@@ -79,7 +79,7 @@ std::vector<TEffectMenuEntry> CreateEffectDialogs(TfrmImageEditor& window)
                  {QStringLiteral("sbBlue"), QStringLiteral("lblBlue"), QStringLiteral("Blue "), -100, 100, 0}};
     s.CheckName = QStringLiteral("cboxNegative");
     s.CheckText = QStringLiteral("Negative");
-    s.Request = [](TfrmImageEditor& w, const TValues& v) {
+    s.Request = [](TImageEditor& w, const TValues& v) {
       w.RunColorNegative(v.Positions[0], v.Positions[1], v.Positions[2], v.Checked);
     };
     return new TfrmToolBase(window, s);
@@ -90,32 +90,32 @@ std::vector<TEffectMenuEntry> CreateEffectDialogs(TfrmImageEditor& window)
     s.CheckName = QStringLiteral("cboxColor");
     s.CheckText = QStringLiteral("Color");
     s.CheckDefault = true;
-    s.Request = [](TfrmImageEditor& w, const TValues& v) { w.RunAddNoise(v.Positions[0], v.Checked); };
+    s.Request = [](TImageEditor& w, const TValues& v) { w.RunAddNoise(v.Positions[0], v.Checked); };
     return new TfrmToolBase(window, s);
   }();
 
   auto direction = [&](const char* name, const char* caption, const char* slider, const char* label,
-                       const char* prefix, int max, std::function<void(TfrmImageEditor&, uint8_t, uint8_t)> request) {
+                       const char* prefix, int max, std::function<void(TImageEditor&, uint8_t, uint8_t)> request) {
     TToolSpec s = OneSlider(name, caption, slider, label, prefix, 1, max, 1, true, nullptr);
-    s.Request = [request](TfrmImageEditor& w, const TValues& v) {
+    s.Request = [request](TImageEditor& w, const TValues& v) {
       request(w, uint8_t(v.Positions[0]), uint8_t(v.Choice));
     };
     return new TfrmToolDirection(window, s);
   };
 
   auto level = [&](const char* name, const char* caption, const char* title, const QStringList& items,
-                   std::function<void(TfrmImageEditor&, int)> request) {
+                   std::function<void(TImageEditor&, int)> request) {
     TToolSpec s;
     s.Name = QString::fromLatin1(name);
     s.Caption = QString::fromLatin1(caption);
     s.FirstRun = true;
-    s.Request = [request](TfrmImageEditor& w, const TValues& v) { request(w, v.Choice); };
+    s.Request = [request](TImageEditor& w, const TValues& v) { request(w, v.Choice); };
     return new TfrmToolLevel(window, s, QString::fromLatin1(title), items);
   };
 
   auto tool = [&](TToolSpec s) { return new TfrmToolBase(window, std::move(s)); };
   auto blockSize = [](const char* name, const char* caption, const char* slider,
-                      std::function<void(TfrmImageEditor&, int)> request) {
+                      std::function<void(TImageEditor&, int)> request) {
     return OneSlider(name, caption, slider, "lblBlockSize", "Block size ", 3, 32, 3, true, std::move(request));
   };
 
@@ -127,57 +127,58 @@ std::vector<TEffectMenuEntry> CreateEffectDialogs(TfrmImageEditor& window)
       {QStringLiteral("muEffectCN"), QStringLiteral("&Color/Negative"), color},
       {QStringLiteral("muEffectSaturation"), QStringLiteral("Saturatio&n"),
        tool(OneSlider("frmToolSaturation", "Saturation", "sbLevel", "lblLevel", "Level ", -100, 100, 0, false,
-                      [](TfrmImageEditor& w, int n) { w.RunSaturation(n + 100); }))},
+                      [](TImageEditor& w, int n) { w.RunSaturation(n + 100); }))},
       {QStringLiteral("muEffectSketch"), QStringLiteral("S&ketch"),
-       tool(NoControls("frmToolSketch", "Sketch", [](TfrmImageEditor& w) { w.RunSketch(); }))},
+       tool(NoControls("frmToolSketch", "Sketch", [](TImageEditor& w) { w.RunSketch(); }))},
       {QStringLiteral("muEffectCrayon"), QStringLiteral("Cra&yon"),
-       tool(NoControls("frmToolCrayon", "Crayon", [](TfrmImageEditor& w) { w.RunCrayon(); }))},
+       tool(NoControls("frmToolCrayon", "Crayon", [](TImageEditor& w) { w.RunCrayon(); }))},
       {QStringLiteral("muEffectSolarize"), QStringLiteral("S&olari&ze"),
-       tool(NoControls("frmToolSolarize", "Solarize", [](TfrmImageEditor& w) { w.RunSolarize(); }))},
+       tool(NoControls("frmToolSolarize", "Solarize", [](TImageEditor& w) { w.RunSolarize(); }))},
       {QStringLiteral("muEffectRotate"), QStringLiteral("&Rotate"), nullptr},
       {QStringLiteral("muEffectThreshold"), QStringLiteral("&Threshold"),
        tool(OneSlider("frmToolThreshold", "Threshold", "sbThreshold", "lblThreshold", "Threshold ", 0, 255, 128, true,
-                      [](TfrmImageEditor& w, int n) { w.RunThreshold(n); }))},
+                      [](TImageEditor& w, int n) { w.RunThreshold(n); }))},
       {QStringLiteral("muEffectSmooth"), QStringLiteral("S&mooth"),
        level("frmToolSmooth", "Smooth", " Smooth Level ", {QStringLiteral("Less"), QStringLiteral("Normal"),
                                                            QStringLiteral("More")},
-             [](TfrmImageEditor& w, int item) { w.RunSmooth(uint8_t(item)); })},
+             [](TImageEditor& w, int item) { w.RunSmooth(uint8_t(item)); })},
       {QStringLiteral("muEffectSharpen"), QStringLiteral("&Sharpen"),
        level("frmToolSharpen", "Sharpen", " Sharpen Level ",
              {QStringLiteral("Less"), QStringLiteral("Horizontal"), QStringLiteral("Normal"),
               QStringLiteral("Vertical"), QStringLiteral("More")},
-             [](TfrmImageEditor& w, int item) { w.RunSharpen(kSharpenLevels[item]); })},
+             [](TImageEditor& w, int item) { w.RunSharpen(kSharpenLevels[item]); })},
       {QStringLiteral("muEffectNoise"), QStringLiteral("&Add Noise"), addNoise},
       {QStringLiteral("muEffectMax"), QStringLiteral("Ma&ximum"),
-       tool(blockSize("frmToolMax", "Maximum", "sbMaximum", [](TfrmImageEditor& w, int n) { w.RunMaximum(n); }))},
+       tool(blockSize("frmToolMax", "Maximum", "sbMaximum", [](TImageEditor& w, int n) { w.RunMaximum(n); }))},
       {QStringLiteral("muEffectMid"), QStringLiteral("Mi&ddle"),
-       tool(blockSize("frmToolMid", "Middle", "sbMiddle", [](TfrmImageEditor& w, int n) { w.RunMiddle(n); }))},
+       tool(blockSize("frmToolMid", "Middle", "sbMiddle", [](TImageEditor& w, int n) { w.RunMiddle(n); }))},
       {QStringLiteral("muEffectMin"), QStringLiteral("Minim&um"),
-       tool(blockSize("frmToolMin", "Minimum", "sbMinimum", [](TfrmImageEditor& w, int n) { w.RunMinimum(n); }))},
+       tool(blockSize("frmToolMin", "Minimum", "sbMinimum", [](TImageEditor& w, int n) { w.RunMinimum(n); }))},
       {QStringLiteral("muEffectMosaic"), QStringLiteral("M&osaic"),
-       tool(Blocks("frmToolMosaic", "Mosaic", [](TfrmImageEditor& w, int bw, int bh) { w.RunMosaic(bw, bh); }))},
+       tool(Blocks("frmToolMosaic", "Mosaic", [](TImageEditor& w, int bw, int bh) { w.RunMosaic(bw, bh); }))},
       {QStringLiteral("muEffect3DGrid"), QStringLiteral("3D&Grid"), [&] {
-         TToolSpec s = Blocks("frmTool3DGrid", "3DGrid", [](TfrmImageEditor& w, int bw, int bh) { w.RunGrid3D(bw, bh); });
+         TToolSpec s = Blocks("frmTool3DGrid", "3DGrid", [](TImageEditor& w, int bw, int bh) { w.RunGrid3D(bw, bh); });
          s.PlainButtons = true;
          return tool(s);
        }()},
       {QStringLiteral("muEffectEmboss"), QStringLiteral("&Emboss"),
        direction("frmToolEmboss", "Emboss", "sbDeep", "lblDeep", "Deep ", 15,
-                 [](TfrmImageEditor& w, uint8_t n, uint8_t d) { w.RunEmboss(n, d); })},
+                 [](TImageEditor& w, uint8_t n, uint8_t d) { w.RunEmboss(n, d); })},
       {QStringLiteral("muEffectMotionBlur"), QStringLiteral("MotionBlu&r"),
        direction("frmToolMotionBlur", "MotionBlur", "sbLevel", "lblLevel", "Level ", 32,
-                 [](TfrmImageEditor& w, uint8_t n, uint8_t d) { w.RunMotionBlur(n, d); })},
+                 [](TImageEditor& w, uint8_t n, uint8_t d) { w.RunMotionBlur(n, d); })},
       {QStringLiteral("muEffectFilmGrain"), QStringLiteral("&FilmGrain"),
        tool(OneSlider("frmToolFilmGrain", "FilmGrain", "sbLevel", "lblLevel", "Level ", 1, 100, 10, true,
-                      [](TfrmImageEditor& w, int n) { w.RunFilmGrain(n); }))},
+                      // Film grain is uncoloured noise of half the level.
+                      [](TImageEditor& w, int n) { w.RunAddNoise(n / 2, false); }))},
       {QStringLiteral("muEffectSplash"), QStringLiteral("S&plash"),
        tool(OneSlider("frmToolSplash", "Splash", "sbLevel", "lblLevel", "Level ", 1, 30, 10, true,
-                      [](TfrmImageEditor& w, int n) { w.RunSplash(n); }))},
+                      [](TImageEditor& w, int n) { w.RunSplash(n); }))},
       {QStringLiteral("muEffectFisheye"), QStringLiteral("Fis&heye"),
        tool(OneSlider("frmToolFisheye", "Fisheye", "sbLevel", "lblLevel", "Level ", 1, 100, 10, true,
-                      [](TfrmImageEditor& w, int n) { w.RunFisheye(FisheyeScale(n)); }))},
+                      [](TImageEditor& w, int n) { w.RunFisheye(FisheyeScale(n)); }))},
       {QStringLiteral("muEffectTwist"), QStringLiteral("T&wist"),
        tool(OneSlider("frmToolTwist", "Twist", "sbLevel", "lblLevel", "Level ", 1, 100, 10, true,
-                      [](TfrmImageEditor& w, int n) { w.RunTwist(n); }))},
+                      [](TImageEditor& w, int n) { w.RunTwist(n); }))},
   };
 }

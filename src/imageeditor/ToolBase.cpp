@@ -1,5 +1,6 @@
 #include "imageeditor/ToolBase.h"
 
+#include "imageeditor/ImageEditor.h"
 #include "imageeditor/formImageEditor.h"
 
 #include <QButtonGroup>
@@ -179,7 +180,7 @@ void TfrmToolBase::done(int result)
 void TfrmToolBase::RequestRun()
 {
   btnOk->setEnabled(false);
-  if (m_spec.Request) m_spec.Request(m_window, Values());
+  if (TImageEditor* editor = m_window.Editor(); editor && m_spec.Request) m_spec.Request(*editor, Values());
 }
 
 void TfrmToolBase::SliderMoved(size_t index)

@@ -23,6 +23,7 @@ class QPushButton;
 class QSlider;
 class QToolButton;
 class QVBoxLayout;
+class TImageEditor;
 class TfrmImageEditor;
 
 // What a dialog's controls hold when it asks for a run.
@@ -49,7 +50,8 @@ struct TToolSpec {
   bool FirstRun = false;  // a run with the defaults when shown
   // Button captions without mnemonics (the 3DGrid dialog's).
   bool PlainButtons = false;
-  std::function<void(TfrmImageEditor&, const TToolValues&)> Request;
+  // The run request for the values, made on the window's editing panel.
+  std::function<void(TImageEditor&, const TToolValues&)> Request;
 };
 
 class TfrmToolBase : public QDialog {

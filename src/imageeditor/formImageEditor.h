@@ -45,29 +45,6 @@ public:
   // The file the picture came from: the caption and Save as use it.
   void SetPictureFile(const QString& path);
 
-  // Forwarding operations of the effect dialogs.
-  void RunBrightnessContrast(int brightness, int contrast, uint8_t channel);
-  void RunFisheye(long double scale);
-  void RunSharpen(uint8_t level);
-  void RunSmooth(uint8_t level);
-  void RunSaturation(int amount);
-  void RunThreshold(int level);
-  void RunSolarize();
-  void RunAddNoise(int amount, bool colored);
-  void RunMosaic(int blockWidth, int blockHeight);
-  void RunGrid3D(int blockWidth, int blockHeight);
-  void RunEmboss(uint8_t depth, uint8_t direction);
-  void RunSketch();
-  void RunSplash(int level);
-  void RunMotionBlur(uint8_t level, uint8_t direction);
-  void RunTwist(int level);
-  void RunMinimum(int size);
-  void RunMiddle(int size);
-  void RunMaximum(int size);
-  void RunColorNegative(int red, int green, int blue, bool negative);
-  void RunCrayon();
-  // Film grain is uncoloured noise of half the level.
-  void RunFilmGrain(int level);
   // Keeps the previewed picture and marks the picture modified.
   void CommitPreview();
   // Shows the committed picture again, stopping a run if need be.
