@@ -5,6 +5,7 @@
 // Runs on Qt's offscreen platform unless QT_QPA_PLATFORM says otherwise.
 #include <benchmark/benchmark.h>
 
+#include "BenchPicture.h"
 #include "imageeditor/ImageEditor.h"
 #include "imageeditor/ToolBase.h"
 #include "imageeditor/formImageEditor.h"
@@ -18,33 +19,16 @@
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
-#include <random>
 
 namespace {
 
 constexpr int kWidth = 4000, kHeight = 3000;
 
-QImage Photo()
-{
-  // Smooth gradients with grain, like a photograph.
-  QImage img(kWidth, kHeight, QImage::Format_BGR888);
-  std::mt19937 gen(7);
-  std::uniform_int_distribution<int> grain(-24, 24);
-  for (int y = 0; y < kHeight; ++y) {
-    uint8_t* p = img.scanLine(y);
-    for (int x = 0; x < kWidth; ++x, p += 3) {
-      const int base[3] = {x * 255 / kWidth, y * 255 / kHeight, (x + y) * 255 / (kWidth + kHeight)};
-      for (int c = 0; c < 3; ++c) p[c] = uint8_t(std::clamp(base[c] + grain(gen), 0, 255));
-    }
-  }
-  return img;
-}
-
 TfrmImageEditor& Window()
 {
   static std::unique_ptr<TfrmImageEditor> frm = [] {
     auto w = std::make_unique<TfrmImageEditor>();
-    w->SetPicture(Photo());
+    w->SetPicture(PhotoLikePicture(kWidth, kHeight, 7));
     w->SetPictureFile(QStringLiteral("/tmp/photo.jpg"));
     w->show();
     return w;

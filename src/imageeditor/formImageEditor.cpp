@@ -97,6 +97,7 @@ TfrmImageEditor::TfrmImageEditor(QWidget* mainWindow) : QDialog(mainWindow), m_m
 TfrmImageEditor::~TfrmImageEditor()
 {
   // The dialogs call back into this window; they go first.
+  OnEffectDone = nullptr;
   for (TfrmToolBase* tool : m_tools) delete tool;
   m_tools.clear();
   delete m_editor;
@@ -148,7 +149,11 @@ void TfrmImageEditor::BuildMenus()
   QMenu* muHelp = mmMain->addMenu(QStringLiteral("&Help"));
   muHelp->setObjectName(QStringLiteral("muHelp"));
   addItem(muHelp, "muHelpHelp", QStringLiteral("Help"), QKeySequence(Qt::Key_F1),
-          [] { QDesktopServices::openUrl(QUrl::fromLocalFile(TfrmMain::HelpFile())); });
+          [] {
+            QUrl manual = QUrl::fromLocalFile(TfrmMain::HelpFile());
+            manual.setFragment(QStringLiteral("imageeditor"));
+            QDesktopServices::openUrl(manual);
+          });
   addSeparator(muHelp, "muHelpSp1");
   addItem(muHelp, "muHelpHome", QStringLiteral("Brindlewick &Home"), QKeySequence(Qt::CTRL | Qt::Key_H),
           [] { QDesktopServices::openUrl(HomePage()); });
