@@ -10,11 +10,11 @@ namespace {
 using TValues = TToolValues;
 
 // A dialog of one slider labelled by prefix.
-TToolSpec OneSlider(const char* name, const char* caption, const char* slider, const char* label,
+TToolSetup OneSlider(const char* name, const char* caption, const char* slider, const char* label,
                     const char* prefix, int min, int max, int def, bool firstRun,
                     std::function<void(TImageEditor&, int)> request)
 {
-  TToolSpec s;
+  TToolSetup s;
   s.Name = QString::fromLatin1(name);
   s.Caption = QString::fromLatin1(caption);
   s.Sliders = {{QString::fromLatin1(slider), QString::fromLatin1(label), QString::fromLatin1(prefix), min, max, def}};
@@ -24,9 +24,9 @@ TToolSpec OneSlider(const char* name, const char* caption, const char* slider, c
 }
 
 // A dialog without controls: its only run starts when it is shown.
-TToolSpec NoControls(const char* name, const char* caption, std::function<void(TImageEditor&)> request)
+TToolSetup NoControls(const char* name, const char* caption, std::function<void(TImageEditor&)> request)
 {
-  TToolSpec s;
+  TToolSetup s;
   s.Name = QString::fromLatin1(name);
   s.Caption = QString::fromLatin1(caption);
   s.FirstRun = true;
@@ -35,9 +35,9 @@ TToolSpec NoControls(const char* name, const char* caption, std::function<void(T
 }
 
 // Mosaic and 3DGrid: block width and height.
-TToolSpec Blocks(const char* name, const char* caption, std::function<void(TImageEditor&, int, int)> request)
+TToolSetup Blocks(const char* name, const char* caption, std::function<void(TImageEditor&, int, int)> request)
 {
-  TToolSpec s;
+  TToolSetup s;
   s.Name = QString::fromLatin1(name);
   s.Caption = QString::fromLatin1(caption);
   s.Sliders = {{QStringLiteral("sbBlockWidth"), QStringLiteral("lblBlockWidth"), QStringLiteral("Block width "), 1, 32, 5},
@@ -58,7 +58,7 @@ long double FisheyeScale(int level)
 std::vector<TEffectMenuEntry> CreateEffectDialogs(TfrmImageEditor& window)
 {
   auto* brightness = [&] {
-    TToolSpec s;
+    TToolSetup s;
     s.Name = QStringLiteral("frmToolBrightness");
     s.Caption = QStringLiteral("Brightness/Contrast");
     s.Sliders = {{QStringLiteral("sbBrightness"), QStringLiteral("lblBrightness"), QStringLiteral("Brightness "), -100,
@@ -71,7 +71,7 @@ std::vector<TEffectMenuEntry> CreateEffectDialogs(TfrmImageEditor& window)
   }();
 
   auto* color = [&] {
-    TToolSpec s;
+    TToolSetup s;
     s.Name = QStringLiteral("frmToolColor");
     s.Caption = QStringLiteral("Color/Negative");
     s.Sliders = {{QStringLiteral("sbRed"), QStringLiteral("lblRed"), QStringLiteral("Red "), -100, 100, 0},
@@ -86,7 +86,7 @@ std::vector<TEffectMenuEntry> CreateEffectDialogs(TfrmImageEditor& window)
   }();
 
   auto* addNoise = [&] {
-    TToolSpec s = OneSlider("frmToolAddNoise", "Add Noise", "sbLevel", "lblLevel", "Level ", 1, 800, 80, true, nullptr);
+    TToolSetup s = OneSlider("frmToolAddNoise", "Add Noise", "sbLevel", "lblLevel", "Level ", 1, 800, 80, true, nullptr);
     s.CheckName = QStringLiteral("cboxColor");
     s.CheckText = QStringLiteral("Color");
     s.CheckDefault = true;
@@ -96,7 +96,7 @@ std::vector<TEffectMenuEntry> CreateEffectDialogs(TfrmImageEditor& window)
 
   auto direction = [&](const char* name, const char* caption, const char* slider, const char* label,
                        const char* prefix, int max, std::function<void(TImageEditor&, uint8_t, uint8_t)> request) {
-    TToolSpec s = OneSlider(name, caption, slider, label, prefix, 1, max, 1, true, nullptr);
+    TToolSetup s = OneSlider(name, caption, slider, label, prefix, 1, max, 1, true, nullptr);
     s.Request = [request](TImageEditor& w, const TValues& v) {
       request(w, uint8_t(v.Positions[0]), uint8_t(v.Choice));
     };
@@ -105,7 +105,7 @@ std::vector<TEffectMenuEntry> CreateEffectDialogs(TfrmImageEditor& window)
 
   auto level = [&](const char* name, const char* caption, const char* title, const QStringList& items,
                    std::function<void(TImageEditor&, int)> request) {
-    TToolSpec s;
+    TToolSetup s;
     s.Name = QString::fromLatin1(name);
     s.Caption = QString::fromLatin1(caption);
     s.FirstRun = true;
@@ -113,7 +113,7 @@ std::vector<TEffectMenuEntry> CreateEffectDialogs(TfrmImageEditor& window)
     return new TfrmToolLevel(window, s, QString::fromLatin1(title), items);
   };
 
-  auto tool = [&](TToolSpec s) { return new TfrmToolBase(window, std::move(s)); };
+  auto tool = [&](TToolSetup s) { return new TfrmToolBase(window, std::move(s)); };
   auto blockSize = [](const char* name, const char* caption, const char* slider,
                       std::function<void(TImageEditor&, int)> request) {
     return OneSlider(name, caption, slider, "lblBlockSize", "Block size ", 3, 32, 3, true, std::move(request));
@@ -157,7 +157,7 @@ std::vector<TEffectMenuEntry> CreateEffectDialogs(TfrmImageEditor& window)
       {QStringLiteral("muEffectMosaic"), QStringLiteral("M&osaic"),
        tool(Blocks("frmToolMosaic", "Mosaic", [](TImageEditor& w, int bw, int bh) { w.RunMosaic(bw, bh); }))},
       {QStringLiteral("muEffect3DGrid"), QStringLiteral("3D&Grid"), [&] {
-         TToolSpec s = Blocks("frmTool3DGrid", "3DGrid", [](TImageEditor& w, int bw, int bh) { w.RunGrid3D(bw, bh); });
+         TToolSetup s = Blocks("frmTool3DGrid", "3DGrid", [](TImageEditor& w, int bw, int bh) { w.RunGrid3D(bw, bh); });
          s.PlainButtons = true;
          return tool(s);
        }()},

@@ -38,11 +38,11 @@ QPushButton* MakeButton(QWidget* parent, const QString& name, const QString& tex
 
 // ---------------------------------------------------------------- TfrmToolBase
 
-TfrmToolBase::TfrmToolBase(TfrmImageEditor& window, TToolSpec spec)
-    : QDialog(&window), m_window(window), m_spec(std::move(spec))
+TfrmToolBase::TfrmToolBase(TfrmImageEditor& window, TToolSetup setup)
+    : QDialog(&window), m_window(window), m_setup(std::move(setup))
 {
-  setObjectName(m_spec.Name);
-  setWindowTitle(m_spec.Caption);
+  setObjectName(m_setup.Name);
+  setWindowTitle(m_setup.Caption);
   setModal(true);
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint);
@@ -57,8 +57,8 @@ TfrmToolBase::TfrmToolBase(TfrmImageEditor& window, TToolSpec spec)
   m_body->addSpacerItem(new QSpacerItem(kSliderWidth, 0, QSizePolicy::Fixed, QSizePolicy::Minimum));
   root->addLayout(m_body);
 
-  for (size_t i = 0; i < m_spec.Sliders.size(); ++i) {
-    const TToolSlider& s = m_spec.Sliders[i];
+  for (size_t i = 0; i < m_setup.Sliders.size(); ++i) {
+    const TToolSlider& s = m_setup.Sliders[i];
     TSliderControls c;
     c.Label = new QLabel(this);
     c.Label->setObjectName(s.LabelName);
@@ -72,12 +72,12 @@ TfrmToolBase::TfrmToolBase(TfrmImageEditor& window, TToolSpec spec)
     c.Bar->setCursor(Qt::PointingHandCursor);
     c.Bar->setFixedWidth(kSliderWidth);
     if (i > 0) m_body->addSpacing(8);
-    if (i == 0 && !m_spec.CheckName.isEmpty()) {
+    if (i == 0 && !m_setup.CheckName.isEmpty()) {
       auto* line = new QHBoxLayout;
       line->addWidget(c.Label);
       line->addStretch();
-      m_check = new QCheckBox(m_spec.CheckText, this);
-      m_check->setObjectName(m_spec.CheckName);
+      m_check = new QCheckBox(m_setup.CheckText, this);
+      m_check->setObjectName(m_setup.CheckName);
       line->addWidget(m_check);
       m_body->addLayout(line);
     } else {
@@ -95,10 +95,10 @@ TfrmToolBase::TfrmToolBase(TfrmImageEditor& window, TToolSpec spec)
   m_bottom->addStretch();
   m_buttons = new QBoxLayout(QBoxLayout::LeftToRight);
   m_buttons->setSpacing(6);
-  btnOk = MakeButton(this, m_spec.PlainButtons ? QStringLiteral("btnOK") : QStringLiteral("btnOk"),
-                     m_spec.PlainButtons ? QStringLiteral("Ok") : QStringLiteral("&Ok"));
+  btnOk = MakeButton(this, m_setup.PlainButtons ? QStringLiteral("btnOK") : QStringLiteral("btnOk"),
+                     m_setup.PlainButtons ? QStringLiteral("Ok") : QStringLiteral("&Ok"));
   btnCancel = MakeButton(this, QStringLiteral("btnCancel"),
-                         m_spec.PlainButtons ? QStringLiteral("Cancel") : QStringLiteral("&Cancel"));
+                         m_setup.PlainButtons ? QStringLiteral("Cancel") : QStringLiteral("&Cancel"));
   m_buttons->addWidget(btnOk);
   m_buttons->addWidget(btnCancel);
   m_bottom->addLayout(m_buttons);
@@ -141,7 +141,7 @@ void TfrmToolBase::ResetControls()
 {
   for (size_t i = 0; i < m_sliders.size(); ++i) {
     TSliderControls& c = m_sliders[i];
-    const TToolSlider& s = m_spec.Sliders[i];
+    const TToolSlider& s = m_setup.Sliders[i];
     {
       const QSignalBlocker block(c.Bar);
       c.Bar->setValue(s.Default);
@@ -149,7 +149,7 @@ void TfrmToolBase::ResetControls()
     c.Label->setText(s.Prefix + QString::number(s.Default));
     c.LastRunPosition = s.Default;
   }
-  if (m_check) m_check->setChecked(m_spec.CheckDefault);
+  if (m_check) m_check->setChecked(m_setup.CheckDefault);
   ResetChoice();
   btnOk->setEnabled(false);
 }
@@ -165,7 +165,7 @@ void TfrmToolBase::showEvent(QShowEvent* e)
   if (e->spontaneous()) return;
   ResetControls();
   m_window.OnEffectDone = [this] { EnableOk(); };
-  if (m_spec.FirstRun) RequestRun();
+  if (m_setup.FirstRun) RequestRun();
 }
 
 void TfrmToolBase::done(int result)
@@ -180,13 +180,13 @@ void TfrmToolBase::done(int result)
 void TfrmToolBase::RequestRun()
 {
   btnOk->setEnabled(false);
-  if (TImageEditor* editor = m_window.Editor(); editor && m_spec.Request) m_spec.Request(*editor, Values());
+  if (TImageEditor* editor = m_window.Editor(); editor && m_setup.Request) m_setup.Request(*editor, Values());
 }
 
 void TfrmToolBase::SliderMoved(size_t index)
 {
   TSliderControls& c = m_sliders[index];
-  c.Label->setText(m_spec.Sliders[index].Prefix + QString::number(c.Bar->value()));
+  c.Label->setText(m_setup.Sliders[index].Prefix + QString::number(c.Bar->value()));
   // A click on the track or a turn of the wheel ends at once; a drag ends
   // when the thumb is released.
   if (!c.Bar->isSliderDown()) SliderEnded(index);
@@ -203,8 +203,8 @@ void TfrmToolBase::SliderEnded(size_t index)
 
 // ---------------------------------------------------------------- Brightness/Contrast
 
-TfrmToolBrightness::TfrmToolBrightness(TfrmImageEditor& window, TToolSpec spec)
-    : TfrmToolBase(window, std::move(spec))
+TfrmToolBrightness::TfrmToolBrightness(TfrmImageEditor& window, TToolSetup setup)
+    : TfrmToolBase(window, std::move(setup))
 {
   auto* box = new QGroupBox(QStringLiteral(" Colour Channel "), this);
   box->setObjectName(QStringLiteral("gboxChannel"));
@@ -303,8 +303,8 @@ QToolButton* TDirectionPad::Button(int direction) const
 
 // ---------------------------------------------------------------- Emboss, MotionBlur
 
-TfrmToolDirection::TfrmToolDirection(TfrmImageEditor& window, TToolSpec spec)
-    : TfrmToolBase(window, std::move(spec))
+TfrmToolDirection::TfrmToolDirection(TfrmImageEditor& window, TToolSetup setup)
+    : TfrmToolBase(window, std::move(setup))
 {
   m_pad = new TDirectionPad(this);
   PlaceBesideButtons(m_pad);
@@ -329,9 +329,9 @@ void TfrmToolDirection::sbtnAllDirClick()
 
 // ---------------------------------------------------------------- Smooth, Sharpen
 
-TfrmToolLevel::TfrmToolLevel(TfrmImageEditor& window, TToolSpec spec, const QString& groupTitle,
+TfrmToolLevel::TfrmToolLevel(TfrmImageEditor& window, TToolSetup setup, const QString& groupTitle,
                              const QStringList& items)
-    : TfrmToolBase(window, std::move(spec))
+    : TfrmToolBase(window, std::move(setup))
 {
   m_box = new QGroupBox(groupTitle, this);
   m_box->setObjectName(QStringLiteral("rgLevel"));

@@ -40,7 +40,7 @@ struct TToolSlider {
   int Min = 0, Max = 0, Default = 0;
 };
 
-struct TToolSpec {
+struct TToolSetup {
   QString Name;     // object name of the dialog
   QString Caption;
   std::vector<TToolSlider> Sliders;
@@ -58,7 +58,7 @@ class TfrmToolBase : public QDialog {
   Q_OBJECT
 
 public:
-  TfrmToolBase(TfrmImageEditor& window, TToolSpec spec);
+  TfrmToolBase(TfrmImageEditor& window, TToolSetup setup);
 
   // Controls to their show-time defaults, labels set, OK disabled.
   void ResetControls();
@@ -99,7 +99,7 @@ private:
   void SliderEnded(size_t index);
 
   TfrmImageEditor& m_window;
-  TToolSpec m_spec;
+  TToolSetup m_setup;
   std::vector<TSliderControls> m_sliders;
   QCheckBox* m_check = nullptr;
   QVBoxLayout* m_body = nullptr;
@@ -114,7 +114,7 @@ class TfrmToolBrightness : public TfrmToolBase {
   Q_OBJECT
 
 public:
-  TfrmToolBrightness(TfrmImageEditor& window, TToolSpec spec);
+  TfrmToolBrightness(TfrmImageEditor& window, TToolSetup setup);
 
 protected:
   int Choice() const override { return m_channel; }
@@ -151,7 +151,7 @@ class TfrmToolDirection : public TfrmToolBase {
   Q_OBJECT
 
 public:
-  TfrmToolDirection(TfrmImageEditor& window, TToolSpec spec);
+  TfrmToolDirection(TfrmImageEditor& window, TToolSetup setup);
   TDirectionPad* Pad() const { return m_pad; }
 
 protected:
@@ -170,7 +170,7 @@ class TfrmToolLevel : public TfrmToolBase {
   Q_OBJECT
 
 public:
-  TfrmToolLevel(TfrmImageEditor& window, TToolSpec spec, const QString& groupTitle, const QStringList& items);
+  TfrmToolLevel(TfrmImageEditor& window, TToolSetup setup, const QString& groupTitle, const QStringList& items);
   QGroupBox* Group() const { return m_box; }
 
 protected:
