@@ -1,5 +1,6 @@
 #include "shell/Application.h"
 
+#include "editors/LayerEditors.h"
 #include "project/ExportPng.h"
 #include "project/WorkFolder.h"
 #include "shell/Main.h"
@@ -47,6 +48,7 @@ int RunJacketeer(int argc, char** argv)
     QMessageBox::critical(nullptr, QStringLiteral("Jacketeer"), QString::fromLatin1(kWorkFolderFailure));
     return 1;
   }
+  AttachLayerEditors(frmMain);
 
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->availableGeometry();

@@ -64,6 +64,8 @@ public:
   std::function<void(int, const TTextLayerInfo&)> EditTextHook;
   std::function<void(int, const TTracksLayerInfo&)> EditTracksHook;
   std::function<void(const TBackgroundInfo&)> EditBackgroundHook;
+  // Asks a companion disc-burning program for its track list (Tracks button).
+  std::function<void()> TrackRequestHook;
 
   // Commands.
   void btnNewClick();
