@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QHash>
@@ -131,6 +132,8 @@ private:
 
   static bool CanShowName(const QString& name, const QFont& base)
   {
+    // Symbol faces put pictures or Greek letters where the name's letters are.
+    if (QFontDatabase::writingSystems(name).contains(QFontDatabase::Symbol)) return false;
     QFont f(name);
     f.setPointSizeF(base.pointSizeF() > 0 ? base.pointSizeF() : 9);
     const QFontMetrics fm(f);

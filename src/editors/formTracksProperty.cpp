@@ -147,6 +147,7 @@ TfrmTracksProperty::TfrmTracksProperty(TCoverDocument& document, QWidget* parent
   Label3->setBuddy(SG);
   SG->setHorizontalHeaderLabels({QStringLiteral("No."), QStringLiteral("Tracks"), QStringLiteral("Time")});
   SG->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  SG->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
   SG->horizontalHeader()->setHighlightSections(false);
   SG->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   SG->verticalHeader()->hide();
@@ -223,7 +224,7 @@ TfrmTracksProperty::TfrmTracksProperty(TCoverDocument& document, QWidget* parent
   buttons->addWidget(btnOk);
   buttons->addWidget(btnCancel);
   root->addLayout(buttons);
-  resize(640, 440);
+  resize(660, 480);
 
   FillGrid(DefaultTrackList());
 }
