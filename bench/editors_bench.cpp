@@ -10,29 +10,30 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QLinearGradient>
+#include <QPainter>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
 #include <cstdlib>
-#include <random>
 
 namespace {
 
-QTemporaryDir& Dir()
+// A picture file in the bench's own folder: a diagonal gradient with a disc.
+QString Picture(const QTemporaryDir& dir, int w, int h, QColor tint)
 {
-  static QTemporaryDir dir;
-  return dir;
-}
-
-QString Photo(int w, int h, uint32_t seed)
-{
-  const QString path = Dir().path() + QStringLiteral("/photo%1.bmp").arg(seed);
-  QImage img(w, h, QImage::Format_BGR888);
-  std::mt19937 gen(seed);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w * 3; ++x) img.scanLine(y)[x] = uint8_t((x + y + int(gen() % 32)) & 0xFF);
+  QImage img(w, h, QImage::Format_RGB32);
+  QPainter p(&img);
+  QLinearGradient g(0, 0, w, h);
+  g.setColorAt(0, tint);
+  g.setColorAt(1, tint.darker(300));
+  p.fillRect(img.rect(), g);
+  p.setBrush(tint.lighter(160));
+  p.drawEllipse(QPoint(w / 2, h / 2), h / 4, h / 4);
+  p.end();
+  const QString path = dir.filePath(QStringLiteral("picture%1.bmp").arg(tint.rgb()));
   img.save(path, "BMP");
   return path;
 }
@@ -49,10 +50,11 @@ QStringList Tracks(int n)
 // the track list.
 void Fill(TCoverDocument& doc)
 {
-  doc.SetWorkFolder(Dir().path());
+  static QTemporaryDir dir;
+  doc.SetWorkFolder(dir.path());
   doc.SetBackground(QString(), imCenter, 0x4c2c1c, 0xe8bb9d, true, false);
-  doc.AddPictureLayer(20, 20, Photo(900, 600, 1), 10, 10, 900, 600);
-  doc.AddPictureLayer(250, 300, Photo(600, 600, 2), 10, 10, 600, 600);
+  doc.AddPictureLayer(20, 20, Picture(dir, 900, 600, QColor(0xd0, 0x80, 0x40)), 10, 10, 900, 600);
+  doc.AddPictureLayer(250, 300, Picture(dir, 600, 600, QColor(0x40, 0x90, 0xc0)), 10, 10, 600, 600);
   doc.AddTextLayer(40, 30, QStringLiteral("Midnight Drive"), QStringLiteral("Times New Roman"), 0xFFFFFF, fsBold,
                    true, true, 390, 90);
   doc.AddTextLayer(330, 400, QStringLiteral("2024"), QStringLiteral("Times New Roman"), 0xFFFFFF, fsItalic, false,

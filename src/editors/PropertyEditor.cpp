@@ -168,22 +168,15 @@ void TPropertyEditor::plColorClick()
   Changed();
 }
 
-uint8_t TPropertyEditor::StylesFromBoxes() const
+void TPropertyEditor::LoadFontControls(const TFontValues& values)
 {
-  uint8_t styles = 0;
-  if (cboxBold->isChecked()) styles |= 1;
-  if (cboxItalic->isChecked()) styles |= 2;
-  if (cboxUnderline->isChecked()) styles |= 4;
-  if (cboxStrikeOut->isChecked()) styles |= 8;
-  return styles;
-}
-
-void TPropertyEditor::SetStyleBoxes(uint8_t styles)
-{
-  cboxBold->setChecked(styles & 1);
-  cboxItalic->setChecked(styles & 2);
-  cboxUnderline->setChecked(styles & 4);
-  cboxStrikeOut->setChecked(styles & 8);
+  cboxBold->setChecked(values.FontStyles & 1);
+  cboxItalic->setChecked(values.FontStyles & 2);
+  cboxUnderline->setChecked(values.FontStyles & 4);
+  cboxStrikeOut->setChecked(values.FontStyles & 8);
+  cboxShadow->setChecked(values.Shadow);
+  cboxSmooth->setChecked(values.Smooth);
+  plColor->SetColor(values.Color);
 }
 
 void TPropertyEditor::SelectLayerFont(const QString& fontName)
@@ -192,7 +185,16 @@ void TPropertyEditor::SelectLayerFont(const QString& fontName)
   m_fontPicked = false;
 }
 
-QString TPropertyEditor::FontFromList(const QString& layerFont) const
+bool TPropertyEditor::ReadFontControls(TFontValues& values) const
 {
-  return m_fontPicked ? m_fontList->SelectedName() : layerFont;
+  TFontValues read;
+  read.FontName = m_fontPicked ? m_fontList->SelectedName() : values.FontName;
+  read.Color = plColor->Color();
+  read.FontStyles = uint8_t((cboxBold->isChecked() ? 1 : 0) | (cboxItalic->isChecked() ? 2 : 0) |
+                            (cboxUnderline->isChecked() ? 4 : 0) | (cboxStrikeOut->isChecked() ? 8 : 0));
+  read.Shadow = cboxShadow->isChecked();
+  read.Smooth = cboxSmooth->isChecked();
+  if (read == values) return false;
+  values = read;
+  return true;
 }

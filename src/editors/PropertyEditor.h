@@ -10,6 +10,7 @@
 
 #include <QDialog>
 #include <QFrame>
+#include <QString>
 
 #include <cstdint>
 
@@ -19,6 +20,16 @@ class QGroupBox;
 class QLabel;
 class QPushButton;
 class TFontListBox;
+
+// What the font, style and effect controls stand for.
+struct TFontValues {
+  QString FontName;
+  TColor Color = 0;
+  uint8_t FontStyles = 0;  // 1 bold, 2 italic, 4 underline, 8 strike-out
+  bool Shadow = false;
+  bool Smooth = false;
+  bool operator==(const TFontValues&) const = default;
+};
 
 // A panel showing a colour; a click (or Space) asks for another one.
 class TColorPanel : public QFrame {
@@ -67,17 +78,17 @@ protected:
   void cboxBoldClick();
   void plColorClick();
 
-  uint8_t StylesFromBoxes() const;
-  void SetStyleBoxes(uint8_t styles);
-
+  // Sets the style and effect boxes and the colour (call while not ready).
+  void LoadFontControls(const TFontValues& values);
   // Selects the layer's font in the list (the last line when it is not
   // installed) and forgets any earlier pick.
   void SelectLayerFont(const QString& fontName);
-  // The font the controls stand for: the line the user picked, or the
-  // layer's own font while none was picked. A font that is not installed is
-  // kept until the user picks another one, so closing with OK or clicking a
-  // style never swaps it for the selected stand-in.
-  QString FontFromList(const QString& layerFont) const;
+  // Reads the controls into `values`; true when something differed. The font
+  // is the line the user picked, or the layer's own while none was picked: a
+  // font that is not installed is kept until the user picks another one, so
+  // closing with OK or clicking a style never swaps it for the stand-in the
+  // list shows selected.
+  bool ReadFontControls(TFontValues& values) const;
 
   bool m_ready = false;
 

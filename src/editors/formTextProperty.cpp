@@ -15,8 +15,8 @@ TfrmTextProperty::TfrmTextProperty(TCoverDocument& document, QWidget* parent) : 
   setObjectName(QStringLiteral("frmTextProperty"));
   setWindowTitle(QStringLiteral("   Text Property Editor"));
   UpdateTextLayer = [&document](const TTextValues& v) {
-    document.UpdateTextLayer(v.Number, v.Left, v.Top, v.Text, v.FontName, v.Color, v.FontStyles, v.Shadow, v.Smooth,
-                             v.BoundWidth, v.BoundHeight);
+    document.UpdateTextLayer(v.Number, v.Left, v.Top, v.Text, v.Font.FontName, v.Font.Color, v.Font.FontStyles,
+                             v.Font.Shadow, v.Font.Smooth, v.BoundWidth, v.BoundHeight);
   };
 
   Label3 = new QLabel(QStringLiteral("Text (press <ENTER> to preview)"), this);
@@ -51,13 +51,10 @@ void TfrmTextProperty::LoadTextLayer(int number, int left, int top, const QStrin
                                      TColor color, uint8_t fontStyles, bool shadow, bool smooth, int width,
                                      int height)
 {
-  m_initial = TTextValues{number, left, top, text, fontName, color, fontStyles, shadow, smooth, width, height};
+  m_initial = TTextValues{number, left, top, text, {fontName, color, fontStyles, shadow, smooth}, width, height};
   m_ready = false;
   edText->setText(text);
-  SetStyleBoxes(fontStyles);
-  cboxShadow->setChecked(shadow);
-  cboxSmooth->setChecked(smooth);
-  plColor->SetColor(color);
+  LoadFontControls(m_initial.Font);
   m_ready = true;
   SelectLayerFont(fontName);
   edText->selectAll();
@@ -73,21 +70,11 @@ void TfrmTextProperty::showEvent(QShowEvent* event)
 
 bool TfrmTextProperty::ReadControls()
 {
-  const QString fontName = FontFromList(m_current.FontName);
-  const uint8_t styles = StylesFromBoxes();
-  bool changed = false;
-  auto take = [&changed](auto& field, const auto& value) {
-    if (field != value) {
-      field = value;
-      changed = true;
-    }
-  };
-  take(m_current.Shadow, cboxShadow->isChecked());
-  take(m_current.Smooth, cboxSmooth->isChecked());
-  take(m_current.Color, plColor->Color());
-  take(m_current.FontName, fontName);
-  take(m_current.Text, edText->text());
-  take(m_current.FontStyles, styles);
+  bool changed = ReadFontControls(m_current.Font);
+  if (m_current.Text != edText->text()) {
+    m_current.Text = edText->text();
+    changed = true;
+  }
   return changed;
 }
 
@@ -103,7 +90,5 @@ void TfrmTextProperty::RestoreInitial()
 
 bool TfrmTextProperty::IsUnchanged() const
 {
-  return m_current.Text == m_initial.Text && m_current.FontName == m_initial.FontName &&
-         m_current.Color == m_initial.Color && m_current.FontStyles == m_initial.FontStyles &&
-         m_current.Shadow == m_initial.Shadow && m_current.Smooth == m_initial.Smooth;
+  return m_current.Text == m_initial.Text && m_current.Font == m_initial.Font;
 }

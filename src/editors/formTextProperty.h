@@ -18,10 +18,7 @@ class TCoverDocument;
 struct TTextValues {
   int Number = 0, Left = 0, Top = 0;
   QString Text;
-  QString FontName;
-  TColor Color = 0;
-  uint8_t FontStyles = 0;
-  bool Shadow = false, Smooth = false;
+  TFontValues Font;
   int BoundWidth = 0, BoundHeight = 0;
   bool operator==(const TTextValues&) const = default;
 };

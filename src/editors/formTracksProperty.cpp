@@ -133,8 +133,8 @@ TfrmTracksProperty::TfrmTracksProperty(TCoverDocument& document, QWidget* parent
   setObjectName(QStringLiteral("frmTracksProperty"));
   setWindowTitle(QStringLiteral("   Tracks Property Editor"));
   UpdateTracksLayer = [&document](const TTracksValues& v) {
-    document.UpdateTracksLayer(v.Number, v.Left, v.Top, v.Tracks, v.FontName, v.Color, v.FontStyles, v.Shadow,
-                               v.Smooth, v.LineSpace, v.BoundWidth, v.BoundHeight, v.Alignment);
+    document.UpdateTracksLayer(v.Number, v.Left, v.Top, v.Tracks, v.Font.FontName, v.Font.Color, v.Font.FontStyles,
+                               v.Font.Shadow, v.Font.Smooth, v.LineSpace, v.BoundWidth, v.BoundHeight, v.Alignment);
   };
 
   Label3 = new QLabel(QStringLiteral("Tracks (press <ENTER> to preview)"), this);
@@ -369,14 +369,11 @@ void TfrmTracksProperty::LoadTracksLayer(int number, int left, int top, const QS
                                          const QString& fontName, TColor color, uint8_t fontStyles, bool shadow,
                                          bool smooth, int lineSpace, int width, int height, uint8_t alignment)
 {
-  m_initial = TTracksValues{number, left,   top,       tracks, fontName, color,    fontStyles,
-                            shadow, smooth, lineSpace, width,  height,   alignment};
+  m_initial = TTracksValues{number,    left,  top,    tracks,   {fontName, color, fontStyles, shadow, smooth},
+                            lineSpace, width, height, alignment};
   FillGrid(tracks);
   m_ready = false;
-  SetStyleBoxes(fontStyles);
-  cboxShadow->setChecked(shadow);
-  cboxSmooth->setChecked(smooth);
-  plColor->SetColor(color);
+  LoadFontControls(m_initial.Font);
   if (alignment == 0) rbLeft->setChecked(true);
   else if (alignment == 1) rbRight->setChecked(true);
   else if (alignment == 2) rbCenter->setChecked(true);
@@ -395,28 +392,18 @@ void TfrmTracksProperty::showEvent(QShowEvent* event)
 
 bool TfrmTracksProperty::ReadControls()
 {
-  const QString fontName = FontFromList(m_current.FontName);
-  const uint8_t styles = StylesFromBoxes();
-  const uint8_t alignment = rbLeft->isChecked() ? 0 : rbRight->isChecked() ? 1 : 2;
+  bool changed = ReadFontControls(m_current.Font);
   QStringList lines;
   CollectTracks(lines);
-  bool changed = false;
-  auto take = [&changed](auto& field, const auto& value) {
-    if (field != value) {
-      field = value;
-      changed = true;
-    }
-  };
-  take(m_current.Shadow, cboxShadow->isChecked());
-  take(m_current.Smooth, cboxSmooth->isChecked());
-  take(m_current.Color, plColor->Color());
-  take(m_current.FontName, fontName);
   if (!SameLines(m_current.Tracks, lines)) {
     m_current.Tracks = lines;
     changed = true;
   }
-  take(m_current.FontStyles, styles);
-  take(m_current.Alignment, alignment);
+  const uint8_t alignment = rbLeft->isChecked() ? 0 : rbRight->isChecked() ? 1 : 2;
+  if (m_current.Alignment != alignment) {
+    m_current.Alignment = alignment;
+    changed = true;
+  }
   return changed;
 }
 
@@ -432,9 +419,7 @@ void TfrmTracksProperty::RestoreInitial()
 
 bool TfrmTracksProperty::IsUnchanged() const
 {
-  return SameLines(m_current.Tracks, m_initial.Tracks) && m_current.FontName == m_initial.FontName &&
-         m_current.Color == m_initial.Color && m_current.FontStyles == m_initial.FontStyles &&
-         m_current.Shadow == m_initial.Shadow && m_current.Smooth == m_initial.Smooth &&
+  return SameLines(m_current.Tracks, m_initial.Tracks) && m_current.Font == m_initial.Font &&
          m_current.Alignment == m_initial.Alignment;
 }
 

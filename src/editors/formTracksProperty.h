@@ -25,10 +25,7 @@ class TTrackGrid;
 struct TTracksValues {
   int Number = 0, Left = 0, Top = 0;
   QStringList Tracks;
-  QString FontName;
-  TColor Color = 0;
-  uint8_t FontStyles = 0;
-  bool Shadow = false, Smooth = false;
+  TFontValues Font;
   int LineSpace = 0;
   int BoundWidth = 0, BoundHeight = 0;
   uint8_t Alignment = 0;

@@ -49,22 +49,22 @@ QString MakePhoto(const QString& path)
   p.setPen(Qt::NoPen);
   p.setBrush(QColor(0xff, 0xe9, 0xa8));
   p.drawEllipse(QPointF(390, 250), 55, 55);
-  QPainterPath far;
-  far.moveTo(0, 300);
-  far.cubicTo(120, 220, 200, 280, 300, 240);
-  far.cubicTo(420, 190, 500, 270, 600, 230);
-  far.lineTo(600, 400);
-  far.lineTo(0, 400);
-  p.setBrush(QColor(0x5a, 0x3b, 0x5c));
-  p.drawPath(far);
-  QPainterPath near;
-  near.moveTo(0, 350);
-  near.cubicTo(150, 300, 260, 370, 380, 330);
-  near.cubicTo(470, 300, 540, 340, 600, 320);
-  near.lineTo(600, 400);
-  near.lineTo(0, 400);
-  p.setBrush(QColor(0x2a, 0x1c, 0x33));
-  p.drawPath(near);
+  // Two ranges of hills, the nearer one darker.
+  const struct {
+    double y0, c1x, c1y, c2x, c2y, x1, y1, c3x, c3y, c4x, c4y, y2;
+    QColor colour;
+  } hills[] = {{300, 120, 220, 200, 280, 300, 240, 420, 190, 500, 270, 230, QColor(0x5a, 0x3b, 0x5c)},
+               {350, 150, 300, 260, 370, 380, 330, 470, 300, 540, 340, 320, QColor(0x2a, 0x1c, 0x33)}};
+  for (const auto& h : hills) {
+    QPainterPath path;
+    path.moveTo(0, h.y0);
+    path.cubicTo(h.c1x, h.c1y, h.c2x, h.c2y, h.x1, h.y1);
+    path.cubicTo(h.c3x, h.c3y, h.c4x, h.c4y, 600, h.y2);
+    path.lineTo(600, 400);
+    path.lineTo(0, 400);
+    p.setBrush(h.colour);
+    p.drawPath(path);
+  }
   p.end();
   img.save(path, "BMP");
   return path;

@@ -81,7 +81,7 @@ TEST_F(TextEditorTest, TextReachesTheCoverOnEnterClickOrOk)
   ClickBox(Child<QCheckBox>("cboxBold"));
   ASSERT_EQ(calls.size(), 2u);
   EXPECT_EQ(calls.back().Text, QStringLiteral("Drive"));
-  EXPECT_EQ(calls.back().FontStyles, fsBold);
+  EXPECT_EQ(calls.back().Font.FontStyles, fsBold);
 
   // A pending text is applied by OK; a letter-case change counts.
   Edit()->selectAll();
