@@ -1,8 +1,8 @@
 // Opens each layer editor of the main window on a cover, makes a change in
 // it as a user would, and saves a picture of the editor beside the cover that
-// shows the change: jkt_screenshot_editors OUT_FOLDER writes
-// screenshot-text-editor.png, screenshot-tracks-editor.png and
-// screenshot-image-editor.png. Its settings and work folder live in a
+// shows the change: jkt_screenshot_layer_editors OUT_FOLDER writes
+// screenshot-text-layer-editor.png, screenshot-tracks-layer-editor.png and
+// screenshot-picture-layer-editor.png. Its settings and work folder live in a
 // temporary folder of its own.
 #include "canvas/LabelShower.h"
 #include "editors/FontCtls.h"
@@ -99,7 +99,7 @@ template <typename T> T* Child(QWidget* w, const char* name)
 int main(int argc, char** argv)
 {
   if (argc != 2) {
-    std::fprintf(stderr, "usage: jkt_screenshot_editors OUT_FOLDER\n");
+    std::fprintf(stderr, "usage: jkt_screenshot_layer_editors OUT_FOLDER\n");
     return 2;
   }
   QTemporaryDir home;
@@ -148,7 +148,7 @@ int main(int argc, char** argv)
     frm.Canvas()->TickMarks();
     e->FontList()->scrollToItem(e->FontList()->currentItem(), QAbstractItemView::PositionAtCenter);
     QApplication::processEvents();
-    ok &= SaveBeside(e, frm.Canvas(), out.filePath(QStringLiteral("screenshot-text-editor.png")));
+    ok &= SaveBeside(e, frm.Canvas(), out.filePath(QStringLiteral("screenshot-text-layer-editor.png")));
     e->accept();
   }
 
@@ -168,7 +168,7 @@ int main(int argc, char** argv)
     doc.SelectLayer(3);
     frm.Canvas()->TickMarks();
     QApplication::processEvents();
-    ok &= SaveBeside(e, frm.Canvas(), out.filePath(QStringLiteral("screenshot-tracks-editor.png")));
+    ok &= SaveBeside(e, frm.Canvas(), out.filePath(QStringLiteral("screenshot-tracks-layer-editor.png")));
     e->accept();
   }
 
@@ -187,7 +187,7 @@ int main(int argc, char** argv)
     doc.SelectLayer(-1);
     e->show();
     QApplication::processEvents();
-    ok &= SaveBeside(e, frm.Canvas(), out.filePath(QStringLiteral("screenshot-image-editor.png")));
+    ok &= SaveBeside(e, frm.Canvas(), out.filePath(QStringLiteral("screenshot-picture-layer-editor.png")));
     e->hide();
   }
 
