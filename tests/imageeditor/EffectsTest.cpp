@@ -2,6 +2,7 @@
 
 #include "TestSupport.h"
 #include "imageeditor/ReferenceEffects.h"
+#include "imageeditor/effects/EffectSupport.h"
 #include "imageeditor/effects/Effects.h"
 
 #include <cmath>
@@ -242,16 +243,25 @@ TEST(NeighbourEffects, MotionBlurMatchesFormula)
 
 TEST(RankFilter, MatchesLiteralWindows)
 {
+  // Odd sizes, one row, one column, blocks larger than the picture across,
+  // down and both ways, several bands and stripes; with the AVX2 versions
+  // where the processor has them and with the SSE2 ones.
   struct Case { int w, h, sx, sy; };
   for (const Case& k : {Case{37, 23, 3, 3}, Case{41, 29, 32, 32}, Case{17, 31, 4, 7}, Case{7, 5, 0, 0},
-                        Case{1, 13, 5, 2}, Case{13, 1, 6, 6}, Case{9, 8, 100, 3},
-                        Case{230, 80, 32, 32}, Case{450, 70, 2, 9}}) {  // several bands and stripes
+                        Case{1, 13, 5, 2}, Case{13, 1, 6, 6}, Case{9, 8, 100, 3}, Case{11, 6, 2, 40},
+                        Case{5, 3, 64, 64}, Case{1, 1, 3, 3}, Case{67, 35, 1, 4},
+                        Case{230, 80, 32, 32}, Case{450, 70, 2, 9}}) {
     const QImage src = RandomBitmap(k.w, k.h, uint32_t(k.w * 100 + k.sx));
     for (int kind = 1; kind <= 3; ++kind) {
-      QImage img = src.copy();
-      RankFilter(img, k.sx, k.sy, kind);
-      ASSERT_TRUE(SamePixels(img, ref::RankFilter(src, k.sx, k.sy, kind)))
-          << k.w << "x" << k.h << " size " << k.sx << "," << k.sy << " kind " << kind;
+      const QImage expected = ref::RankFilter(src, k.sx, k.sy, kind);
+      for (bool baseline : {false, true}) {
+        effects_detail::baselineVectorsOnly = baseline;
+        QImage img = src.copy();
+        RankFilter(img, k.sx, k.sy, kind);
+        effects_detail::baselineVectorsOnly = false;
+        ASSERT_TRUE(SamePixels(img, expected)) << k.w << "x" << k.h << " size " << k.sx << ","
+                                               << k.sy << " kind " << kind << " sse2 " << baseline;
+      }
     }
   }
   // Runs of equal values stress the lazy histogram slices.

@@ -4,6 +4,7 @@
 #include "imageeditor/effects/Effects.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 
 namespace effects_detail {
@@ -27,6 +28,16 @@ inline bool Prepare(QImage& picture)
   if (picture.format() != QImage::Format_BGR888)
     picture = picture.convertToFormat(QImage::Format_BGR888);
   return !picture.isNull();
+}
+
+// Whether the routines may use their AVX2 versions: the processor has AVX2
+// and the tests have not asked for the plain SSE2 versions (which give the
+// same results) to check them against each other.
+inline std::atomic<bool> baselineVectorsOnly{false};
+inline bool UseAvx2()
+{
+  static const bool present = __builtin_cpu_supports("avx2");
+  return present && !baselineVectorsOnly.load(std::memory_order_relaxed);
 }
 
 inline uint8_t Clamp255(int64_t v)

@@ -18,9 +18,10 @@
 #include <new>
 #include <vector>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
+#include <immintrin.h>
+
+// Functions built for processors with AVX2, called only where it is present.
+#define JKT_AVX2 __attribute__((target("avx2")))
 
 using namespace effects_detail;
 
@@ -46,107 +47,178 @@ TAxisWindows AxisWindows(int length, int size)
 
 struct TMin {
   static uint8_t Pick(uint8_t a, uint8_t b) { return a < b ? a : b; }
-#ifdef __SSE2__
   static __m128i Pick16(__m128i a, __m128i b) { return _mm_min_epu8(a, b); }
-#endif
+  JKT_AVX2 static __m256i Pick32(__m256i a, __m256i b) { return _mm256_min_epu8(a, b); }
 };
 struct TMax {
   static uint8_t Pick(uint8_t a, uint8_t b) { return a > b ? a : b; }
-#ifdef __SSE2__
   static __m128i Pick16(__m128i a, __m128i b) { return _mm_max_epu8(a, b); }
-#endif
+  JKT_AVX2 static __m256i Pick32(__m256i a, __m256i b) { return _mm256_max_epu8(a, b); }
 };
 
-// dst[i] = the extreme of a[i] and b[i]; dst may be a or b.
+// The two row kernels of the minimum and maximum, in a plain SSE2 version
+// and an AVX2 version for processors that have it; both give the same bytes.
+//   Pick: dst[i] = extreme of a[i] and b[i] (dst may be a or b).
+//   Fold: b[i] = extreme of b[i] and b[i + shift] for i < n − shift, in
+//         place from the front, so every read comes before the write that
+//         could touch it.
 template <class Op>
-inline void PickRow(uint8_t* dst, const uint8_t* a, const uint8_t* b, size_t n)
-{
-  size_t i = 0;
-#ifdef __SSE2__
-  for (; i + 16 <= n; i += 16) {
-    const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
-    const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), Op::Pick16(va, vb));
-  }
-#endif
-  for (; i < n; ++i) dst[i] = Op::Pick(a[i], b[i]);
-}
-
-// Extremes over windows lo … hi of a line of `count` elements with a
-// distance of `stride` (in units of T elements of `width` lanes). Every
-// window is at most `block` long, and a window that is shorter than that
-// ends at the end of the line. prefix[i] holds the extreme from the start of
-// i's block to i, suffix[i] from i to the end of its block.
-template <class Op>
-void BlockExtremes(const uint8_t* in, uint8_t* prefix, uint8_t* suffix, int count, int block,
-                   size_t lanes, size_t stride)
-{
-  for (int start = 0; start < count; start += block) {
-    const int end = std::min(start + block, count) - 1;
-    const size_t s0 = size_t(start) * stride;
-    for (size_t k = 0; k < lanes; ++k) prefix[s0 + k] = in[s0 + k];
-    for (int i = start + 1; i <= end; ++i) {
-      const size_t o = size_t(i) * stride;
-      PickRow<Op>(prefix + o, prefix + o - stride, in + o, lanes);
+struct TRowKernels {
+  static void Pick(uint8_t* dst, const uint8_t* a, const uint8_t* b, size_t n)
+  {
+    size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+      const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+      const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), Op::Pick16(va, vb));
     }
-    const size_t e0 = size_t(end) * stride;
-    for (size_t k = 0; k < lanes; ++k) suffix[e0 + k] = in[e0 + k];
-    for (int i = end - 1; i >= start; --i) {
-      const size_t o = size_t(i) * stride;
-      PickRow<Op>(suffix + o, suffix + o + stride, in + o, lanes);
-    }
+    for (; i < n; ++i) dst[i] = Op::Pick(a[i], b[i]);
   }
-}
+  static void Fold(uint8_t* b, size_t n, size_t shift)
+  {
+    if (n <= shift) return;
+    const size_t end = n - shift;
+    size_t i = 0;
+    for (; i + 16 <= end; i += 16) {
+      const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+      const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i + shift));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(b + i), Op::Pick16(va, vb));
+    }
+    for (; i < end; ++i) b[i] = Op::Pick(b[i], b[i + shift]);
+  }
+  JKT_AVX2 static void Pick2(uint8_t* dst, const uint8_t* a, const uint8_t* b, size_t n)
+  {
+    size_t i = 0;
+    for (; i + 32 <= n; i += 32) {
+      const __m256i va = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + i));
+      const __m256i vb = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + i));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), Op::Pick32(va, vb));
+    }
+    for (; i < n; ++i) dst[i] = Op::Pick(a[i], b[i]);
+  }
+  JKT_AVX2 static void Fold2(uint8_t* b, size_t n, size_t shift)
+  {
+    if (n <= shift) return;
+    const size_t end = n - shift;
+    size_t i = 0;
+    for (; i + 32 <= end; i += 32) {
+      const __m256i va = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + i));
+      const __m256i vb = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + i + shift));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(b + i), Op::Pick32(va, vb));
+    }
+    for (; i < end; ++i) b[i] = Op::Pick(b[i], b[i + shift]);
+  }
+};
 
+// Minimum or maximum in two passes. Across a row, after folding the row with
+// itself at distances of 1, 2, 4 … pixels, entry i holds the extreme of the
+// P pixels from i on (P the largest power of two not above the window), so a
+// whole window is the extreme of two entries; windows cut off at the right
+// end take a running extreme from the end of the row. Down the columns, the
+// rows are grouped in blocks as long as the window: a window spans the tail
+// of one block and the head of the next, so it is the extreme of that
+// block's running extreme from the bottom (kept for the whole block) and the
+// next block's running extreme from the top (one row, kept as the rows come
+// in). Rows are read in order and each result row is written as soon as its
+// window's last row has been read, which is never before the row itself, so
+// the picture is filtered in place.
 template <class Op>
-bool MinMaxFilter(QImage& picture, int sizeX, int sizeY, const TEffectProgress& progress)
-{
-  const int w = picture.width(), h = picture.height();
-  const TAxisWindows wx = AxisWindows(w, sizeX), wy = AxisWindows(h, sizeY);
-  const int blockX = int(std::min<int64_t>(int64_t(sizeX) + 1, w));
-  const int blockY = int(std::min<int64_t>(int64_t(sizeY) + 1, h));
-  const size_t rowBytes = size_t(w) * 3;
+class TMinMaxFilter {
+ public:
+  TMinMaxFilter(QImage& picture, int sizeX, int sizeY)
+      : w_(picture.width()), h_(picture.height()), n_(size_t(w_) * 3), sizeX_(sizeX),
+        wx_(AxisWindows(w_, sizeX)), wy_(AxisWindows(h_, sizeY)),
+        blockRows_(std::min<int64_t>(int64_t(sizeY) + 1, h_))
+  {
+    uint8_t* bits = picture.bits();
+    const qsizetype stride = picture.bytesPerLine();
+    rows_.resize(h_);
+    for (int y = 0; y < h_; ++y) rows_[y] = bits + y * stride;
+    const bool avx2 = UseAvx2();
+    pick_ = avx2 ? &TRowKernels<Op>::Pick2 : &TRowKernels<Op>::Pick;
+    fold_ = avx2 ? &TRowKernels<Op>::Fold2 : &TRowKernels<Op>::Fold;
+    blocks_[0].resize(size_t(blockRows_) * n_);
+    blocks_[1].resize(size_t(blockRows_) * n_);
+    running_.resize(n_);
+    folded_.resize(n_);
+    tail_.resize(n_);
+    while (full_ < w_ && int64_t(wx_.lo[full_]) + sizeX <= w_ - 1) ++full_;
+    while (power_ * 2 <= int64_t(sizeX) + 1) power_ *= 2;
+  }
 
-  // Horizontal pass into `across`; `prefix` is scratch for now.
-  std::vector<uint8_t> across(rowBytes * h), prefix(rowBytes * h);
-  std::vector<uint8_t> rowPrefix(rowBytes), rowSuffix(rowBytes);
-  for (int y = 0; y < h; ++y) {
-    BlockExtremes<Op>(picture.constScanLine(y), rowPrefix.data(), rowSuffix.data(), w, blockX, 3, 3);
-    uint8_t* out = &across[rowBytes * y];
-    for (int x = 0; x < w; ++x) {
-      const int lo = wx.lo[x], hi = wx.hi[x];
-      const uint8_t* s = &rowSuffix[size_t(lo) * 3];
-      uint8_t* o = out + size_t(x) * 3;
-      if (lo / blockX != hi / blockX) {
-        const uint8_t* p = &rowPrefix[size_t(hi) * 3];
-        o[0] = Op::Pick(s[0], p[0]);
-        o[1] = Op::Pick(s[1], p[1]);
-        o[2] = Op::Pick(s[2], p[2]);
-      } else {
-        // Same block: the window runs from lo to the block's end.
-        o[0] = s[0];
-        o[1] = s[1];
-        o[2] = s[2];
+  bool Run(const TEffectProgress& progress)
+  {
+    const int64_t block = blockRows_;
+    int y = 0;
+    for (int r = 0; r < h_; ++r) {
+      const int64_t k = r / block, first = k * block;
+      uint8_t* rowInBlock = Block(k) + size_t(r - first) * n_;
+      Across(rows_[r], rowInBlock);
+      if (r == first) std::copy(rowInBlock, rowInBlock + n_, running_.data());
+      else pick_(running_.data(), running_.data(), rowInBlock, n_);
+      const bool blockEnds = r == h_ - 1 || r - first == block - 1;
+      if (blockEnds) {
+        // Running extremes from the bottom of the block, in place.
+        for (int64_t i = r - first - 1; i >= 0; --i) {
+          uint8_t* row = Block(k) + size_t(i) * n_;
+          pick_(row, row, row + n_, n_);
+        }
+      }
+      // Every result row whose window ends at row r.
+      for (; y < h_ && wy_.hi[y] == r; ++y) {
+        const int64_t lo = wy_.lo[y], kl = lo / block;
+        const uint8_t* fromBottom = Block(kl) + size_t(lo - kl * block) * n_;
+        if (kl == k) std::copy(fromBottom, fromBottom + n_, rows_[y]);  // the block itself
+        else pick_(rows_[y], fromBottom, running_.data(), n_);
+        if (!Report(progress, Percent(y, h_ - 1))) return false;
       }
     }
+    return true;
   }
 
-  // Vertical pass: block prefixes into `prefix`, suffixes in place.
-  BlockExtremes<Op>(across.data(), prefix.data(), across.data(), h, blockY, rowBytes, rowBytes);
-  for (int y = 0; y < h; ++y) {
-    const int lo = wy.lo[y], hi = wy.hi[y];
-    const uint8_t* s = &across[rowBytes * lo];
-    uint8_t* out = picture.scanLine(y);
-    if (lo / blockY != hi / blockY) {
-      const uint8_t* p = &prefix[rowBytes * hi];
-      PickRow<Op>(out, s, p, rowBytes);
-    } else {
-      std::copy(s, s + rowBytes, out);
+ private:
+  uint8_t* Block(int64_t k) { return blocks_[k & 1].data(); }
+
+  // The horizontal pass of one row. Windows x = 0 … full_ − 1 are whole:
+  // the first ones all start at pixel 0, then they move one pixel a pixel.
+  void Across(const uint8_t* in, uint8_t* out)
+  {
+    if (full_ > 0) {
+      std::copy(in, in + n_, folded_.data());
+      for (int64_t s = 1; s < power_; s *= 2) fold_(folded_.data(), n_, size_t(s) * 3);
+      const uint8_t* f = folded_.data();
+      const size_t second = size_t(int64_t(sizeX_) + 1 - power_) * 3;  // the second entry
+      int x = 0;
+      for (; x < full_ && wx_.lo[x] == 0; ++x)
+        for (int c = 0; c < 3; ++c) out[3 * x + c] = Op::Pick(f[c], f[second + c]);
+      if (x < full_) {
+        const size_t lo = size_t(wx_.lo[x]) * 3;
+        pick_(out + size_t(x) * 3, f + lo, f + lo + second, size_t(full_ - x) * 3);
+      }
     }
-    if (!Report(progress, Percent(y, h - 1))) return false;
+    if (full_ < w_) {
+      // Cut-off windows: running extremes from the right end.
+      uint8_t* t = tail_.data();
+      const size_t last = n_ - 3;
+      for (int c = 0; c < 3; ++c) t[last + c] = in[last + c];
+      for (size_t i = last; i-- > size_t(wx_.lo[full_]) * 3;) t[i] = Op::Pick(in[i], t[i + 3]);
+      for (int x = full_; x < w_; ++x)
+        for (int c = 0; c < 3; ++c) out[3 * x + c] = t[size_t(wx_.lo[x]) * 3 + c];
+    }
   }
-  return true;
-}
+
+  const int w_, h_;
+  const size_t n_;
+  const int sizeX_;
+  const TAxisWindows wx_, wy_;
+  const int64_t blockRows_;
+  int full_ = 0;         // windows that end at the last pixel or before it
+  int64_t power_ = 1;    // the largest power of two not above a whole window
+  std::vector<uint8_t*> rows_;
+  std::vector<uint8_t> blocks_[2], running_, folded_, tail_;
+  void (*pick_)(uint8_t*, const uint8_t*, const uint8_t*, size_t) = nullptr;
+  void (*fold_)(uint8_t*, size_t, size_t) = nullptr;
+};
 
 // Allocator giving 16-byte aligned blocks for the histogram arrays.
 template <class T>
@@ -479,8 +551,8 @@ bool RankFilter(QImage& picture, int sizeX, int sizeY, int kind, const TEffectPr
   sizeX = std::max(sizeX, 0);
   sizeY = std::max(sizeY, 0);
   switch (kind) {
-    case rkMaximum: return MinMaxFilter<TMax>(picture, sizeX, sizeY, progress);
-    case rkMinimum: return MinMaxFilter<TMin>(picture, sizeX, sizeY, progress);
+    case rkMaximum: return TMinMaxFilter<TMax>(picture, sizeX, sizeY).Run(progress);
+    case rkMinimum: return TMinMaxFilter<TMin>(picture, sizeX, sizeY).Run(progress);
     case rkMedian: {
       const QImage source = picture.copy();
       const int64_t largest = std::min<int64_t>(int64_t(sizeX) + 1, picture.width()) *
