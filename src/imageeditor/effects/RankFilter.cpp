@@ -277,6 +277,9 @@ inline void AddBins(uint32_t* to, const uint32_t* from, int n, bool add)
 
 // Cumulative counts of 16 bins and the search for the bin holding a rank.
 struct TCumulative16 {
+  static void Move(uint16_t* to, const uint16_t* plus, const uint16_t* minus, int n) { MoveBins(to, plus, minus, n); }
+  static void Add(uint16_t* to, const uint16_t* from, int n, bool add) { AddBins(to, from, n, add); }
+
   alignas(16) uint16_t sum[16];
 #ifdef __SSE2__
   __m128i f0, f1;  // the sums with the sign bit flipped, for unsigned compares
@@ -323,6 +326,9 @@ struct TCumulative16 {
 };
 
 struct TCumulative32 {
+  static void Move(uint32_t* to, const uint32_t* plus, const uint32_t* minus, int n) { MoveBins(to, plus, minus, n); }
+  static void Add(uint32_t* to, const uint32_t* from, int n, bool add) { AddBins(to, from, n, add); }
+
   int64_t sum[16];
   JKT_INLINE void Load(const uint32_t* bins)
   {
@@ -337,8 +343,54 @@ struct TCumulative32 {
   }
 };
 
-template <class Count>
-using TCumulative = std::conditional_t<sizeof(Count) == 2, TCumulative16, TCumulative32>;
+// The same with AVX2: all 16 sums in one register. The bins are moved in
+// whole registers as well, since a register read right after two half-size
+// writes of the same bytes would have to wait for them.
+struct TCumulative16Avx2 {
+  // to += plus − minus, or to ±= from, over n bins (n a multiple of 16).
+  JKT_AVX2 static void Move(uint16_t* to, const uint16_t* plus, const uint16_t* minus, int n)
+  {
+    for (int i = 0; i < n; i += 16) {
+      const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(to + i));
+      const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(plus + i));
+      const __m256i m = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(minus + i));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + i), _mm256_sub_epi16(_mm256_add_epi16(a, p), m));
+    }
+  }
+  JKT_AVX2 static void Add(uint16_t* to, const uint16_t* from, int n, bool add)
+  {
+    for (int i = 0; i < n; i += 16) {
+      const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(to + i));
+      const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + i));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + i), add ? _mm256_add_epi16(a, b) : _mm256_sub_epi16(a, b));
+    }
+  }
+
+  alignas(32) uint16_t sum[16];
+  __m256i f;  // the sums with the sign bit flipped, for unsigned compares
+
+  JKT_AVX2 void Load(const uint16_t* bins)
+  {
+    __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bins));
+    v = _mm256_add_epi16(v, _mm256_slli_si256(v, 2));
+    v = _mm256_add_epi16(v, _mm256_slli_si256(v, 4));
+    v = _mm256_add_epi16(v, _mm256_slli_si256(v, 8));
+    // Each half now holds its own running sums; the upper half gets the
+    // lower half's total added.
+    __m256i top = _mm256_shufflehi_epi16(v, 0xFF);
+    top = _mm256_unpackhi_epi64(top, top);
+    v = _mm256_add_epi16(v, _mm256_permute2x128_si256(top, top, 0x08));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(sum), v);
+    f = _mm256_xor_si256(v, _mm256_set1_epi16(int16_t(0x8000)));
+  }
+
+  JKT_AVX2 int Bin(int64_t r) const
+  {
+    const __m256i rv = _mm256_set1_epi16(int16_t(uint16_t(r) ^ 0x8000));
+    const unsigned above = unsigned(_mm256_movemask_epi8(_mm256_cmpgt_epi16(f, rv)));
+    return int(__builtin_ctz(above | 0x80000000u) / 2);
+  }
+};
 
 // Sliding-histogram median; Count must hold the largest window's pixel count.
 // Every column histogram is brought to the window's rows just before the
@@ -350,6 +402,7 @@ template <class Count>
 class TMedianFilter {
  public:
   static constexpr int kBandRows = 64;
+  static constexpr int kAhead = 2;
 
   TMedianFilter(const QImage& source, int sizeX, int sizeY)
       : src_(source), w_(source.width()), h_(source.height()),
@@ -357,9 +410,10 @@ class TMedianFilter {
         padded_((int64_t(sizeX) + 1) * (int64_t(sizeY) + 1)), rows_(h_)
   {
     for (int y = 0; y < h_; ++y) rows_[y] = src_.constScanLine(y);
-    // About 200 columns of histograms (300 KB) at a time.
+    // About 400 columns of histograms (600 KB) at a time: fewer restarts of
+    // the window at stripe edges, still well inside a second-level cache.
     const int64_t span = std::min<int64_t>(int64_t(sizeX) + 1, w_);
-    stripe_ = int(std::max<int64_t>(64, 200 - span));
+    stripe_ = int(std::max<int64_t>(64, 400 - span));
     const size_t columns = size_t(std::min<int64_t>(int64_t(stripe_) + span, w_));
     fine_.resize(columns * 768);
     coarse_.resize(columns * 48);
@@ -369,7 +423,15 @@ class TMedianFilter {
   {
     for (int band = 0; band < h_; band += kBandRows) {
       const int bandEnd = std::min(band + kBandRows, h_);
-      for (int xs = 0; xs < w_; xs += stripe_) RunBlock(picture, band, bandEnd, xs, std::min(xs + stripe_, w_));
+      for (int xs = 0; xs < w_; xs += stripe_) {
+        const int xe = std::min(xs + stripe_, w_);
+        if constexpr (sizeof(Count) == 2) {
+          if (UseAvx2()) RunBlockAvx2(picture, band, bandEnd, xs, xe);
+          else RunBlock<TCumulative16>(picture, band, bandEnd, xs, xe);
+        } else {
+          RunBlock<TCumulative32>(picture, band, bandEnd, xs, xe);
+        }
+      }
       for (int y = band; y < bandEnd; ++y) {
         if (!Report(progress, Percent(y, h_ - 1))) {
           for (int r = y + 1; r < bandEnd; ++r)
@@ -382,6 +444,14 @@ class TMedianFilter {
   }
 
  private:
+  // Everything it calls is built into it, with AVX2.
+  __attribute__((target("avx2"), flatten)) void RunBlockAvx2(QImage& picture, int band, int bandEnd, int xs, int xe)
+  {
+    if constexpr (sizeof(Count) == 2) RunBlock<TCumulative16Avx2>(picture, band, bandEnd, xs, xe);
+  }
+
+  // Rows band … bandEnd − 1, columns xs … xe − 1; TCumulative counts.
+  template <class TCumulative>
   void RunBlock(QImage& picture, int band, int bandEnd, int xs, int xe)
   {
     // Ranks of the two middle entries of the padded, sorted window.
@@ -406,37 +476,40 @@ class TMedianFilter {
       for (auto& c : range_)
         for (TRange& r : c) r = {0, -1};
       int cols0 = base_, cols1 = base_ - 1;
+      // Column histograms are brought up to date a few columns before they
+      // enter the window: their counters are written byte by byte and read
+      // as vectors, and the processor must not wait for the one to reach the
+      // other.
+      int ready = base_ - 1;
+      const int lastColumn = wx_.hi[xe - 1];
 
       uint8_t* out = picture.scanLine(y);
       for (int x = xs; x < xe; ++x) {
         const int x0 = wx_.lo[x], x1 = wx_.hi[x];
+        for (; ready < x1; ++ready) UpdateColumn(ready + 1);
         if (cols1 + 1 == x1 && cols0 + 1 == x0) {
           // The usual step: one column in, one out.
-          UpdateColumn(x1);
-          MoveBins(kCoarse_, Coarse(x1), Coarse(cols0), 48);
+          TCumulative::Move(kCoarse_, Coarse(x1), Coarse(cols0), 48);
           cols0 = x0;
           cols1 = x1;
         }
-        while (cols1 < x1) {
-          ++cols1;
-          UpdateColumn(cols1);
-          AddBins(kCoarse_, Coarse(cols1), 48, true);
-        }
-        for (; cols0 < x0; ++cols0) AddBins(kCoarse_, Coarse(cols0), 48, false);
+        for (; cols1 < x1; ++cols1) TCumulative::Add(kCoarse_, Coarse(cols1 + 1), 48, true);
+        for (; cols0 < x0; ++cols0) TCumulative::Add(kCoarse_, Coarse(cols0), 48, false);
+        for (const int ahead = std::min(x1 + kAhead, lastColumn); ready < ahead; ++ready)
+          UpdateColumn(ready + 1);
         const int64_t zeros = padded_ - rowsIn * (x1 - x0 + 1);
         if (upper < zeros) {
           out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = 0;
           continue;
         }
         const int64_t lo = std::max<int64_t>(lower - zeros, 0), hi = upper - zeros;
-        uint8_t result[3];
         for (int c = 0; c < 3; ++c) {
-          TCumulative<Count> coarse, fine;
+          TCumulative coarse, fine;
           coarse.Load(&kCoarse_[c * 16]);
           const int binA = coarse.Bin(lo);
           const int64_t below = binA ? coarse.sum[binA - 1] : 0;
           const int64_t restA = lo - below;
-          fine.Load(Slice(c, binA, x0, x1));
+          fine.Load(Slice<TCumulative>(c, binA, x0, x1));
           const int fineA = fine.Bin(restA);
           int b;
           if (hi < int64_t(coarse.sum[binA])) {
@@ -444,15 +517,12 @@ class TMedianFilter {
             b = binA * 16 + (restB < int64_t(fine.sum[fineA]) ? fineA : fine.Bin(restB));
           } else {
             const int binB = coarse.Bin(hi);
-            fine.Load(Slice(c, binB, x0, x1));
+            fine.Load(Slice<TCumulative>(c, binB, x0, x1));
             b = binB * 16 + fine.Bin(hi - coarse.sum[binB - 1]);
           }
           const int a = lower < zeros ? 0 : binA * 16 + fineA;
-          result[c] = uint8_t((a + b) / 2);
+          out[3 * x + c] = uint8_t((a + b) / 2);
         }
-        out[3 * x] = result[0];
-        out[3 * x + 1] = result[1];
-        out[3 * x + 2] = result[2];
       }
     }
   }
@@ -501,6 +571,7 @@ class TMedianFilter {
   }
 
   // Brings the window's fine slice of coarse bin `bin` to columns x0 … x1.
+  template <class TCumulative>
   JKT_INLINE const Count* Slice(int c, int bin, int x0, int x1)
   {
     Count* s = kFine_[c][bin];
@@ -508,7 +579,7 @@ class TMedianFilter {
     int& hi = range_[c][bin].hi;
     const size_t at = size_t(c) * 256 + size_t(bin) * 16;
     if (hi + 1 == x1 && lo + 1 == x0 && hi >= lo) {
-      MoveBins(s, Fine(x1) + at, Fine(lo) + at, 16);
+      TCumulative::Move(s, Fine(x1) + at, Fine(lo) + at, 16);
       lo = x0;
       hi = x1;
       return s;
@@ -519,8 +590,8 @@ class TMedianFilter {
       lo = x0;
       hi = x0 - 1;
     }
-    for (; hi < x1; ++hi) AddBins(s, Fine(hi + 1) + at, 16, true);
-    for (; lo < x0; ++lo) AddBins(s, Fine(lo) + at, 16, false);
+    for (; hi < x1; ++hi) TCumulative::Add(s, Fine(hi + 1) + at, 16, true);
+    for (; lo < x0; ++lo) TCumulative::Add(s, Fine(lo) + at, 16, false);
     return s;
   }
 
@@ -532,8 +603,8 @@ class TMedianFilter {
   int stripe_ = 64, base_ = 0;
   std::vector<Count, TAlignedAllocator<Count>> fine_, coarse_;
   int dropFrom_ = 0, dropTo_ = 0, takeFrom_ = 0, takeTo_ = 0;
-  alignas(16) Count kCoarse_[48] = {};
-  alignas(16) Count kFine_[3][16][16] = {};
+  alignas(32) Count kCoarse_[48] = {};
+  alignas(32) Count kFine_[3][16][16] = {};
   // Columns each fine slice currently holds.
   struct TRange {
     int lo, hi;
