@@ -434,21 +434,26 @@ TEST(TileEffects, FisheyeAndTwistGeometry)
 TEST(TileEffects, DistortionsMatchFormula)
 {
   // Odd and even sizes, lenses whose edge R falls inside the picture (far
-  // samples wrap), and swirls of every strength.
+  // samples wrap), and swirls of every strength; with the AVX2 sampling
+  // where the processor has it and with the SSE2 one.
   for (QSize size : {QSize(37, 23), QSize(24, 31), QSize(1, 5), QSize(6, 1), QSize(2, 2),
-                     QSize(19, 530)}) {
+                     QSize(19, 530), QSize(75, 40)}) {
     const QImage src = RandomBitmap(size.width(), size.height(), 21);
-    for (long double k : {1.353L, 1.29L, 0.66L, 0.3L, 0.125L, 0.0L, 40.0L}) {
-      QImage dst = src.copy();
-      Fisheye(src, dst, k);
-      ASSERT_TRUE(SamePixels(dst, ref::Fisheye(src, k)))
-          << size.width() << "x" << size.height() << " " << double(k);
-    }
-    for (int level : {1, 3, 10, 100, -7, 0}) {
-      QImage dst = src.copy();
-      Twist(src, dst, level);
-      ASSERT_TRUE(SamePixels(dst, ref::Twist(src, level)))
-          << size.width() << "x" << size.height() << " " << level;
+    for (bool baseline : {false, true}) {
+      effects_detail::baselineVectorsOnly = baseline;
+      for (long double k : {1.353L, 1.29L, 0.66L, 0.3L, 0.125L, 0.0L, 40.0L}) {
+        QImage dst = src.copy();
+        Fisheye(src, dst, k);
+        ASSERT_TRUE(SamePixels(dst, ref::Fisheye(src, k)))
+            << size.width() << "x" << size.height() << " " << double(k) << " sse2 " << baseline;
+      }
+      for (int level : {1, 3, 10, 100, -7, 0}) {
+        QImage dst = src.copy();
+        Twist(src, dst, level);
+        ASSERT_TRUE(SamePixels(dst, ref::Twist(src, level)))
+            << size.width() << "x" << size.height() << " " << level << " sse2 " << baseline;
+      }
+      effects_detail::baselineVectorsOnly = false;
     }
   }
 }
