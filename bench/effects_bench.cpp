@@ -86,6 +86,7 @@ EFFECT(Minimum3, RankFilter(img, 3, 3, rkMinimum));
 EFFECT(Minimum32, RankFilter(img, 32, 32, rkMinimum));
 EFFECT(Maximum32, RankFilter(img, 32, 32, rkMaximum));
 EFFECT(Middle3, RankFilter(img, 3, 3, rkMedian));
+EFFECT(Middle4, RankFilter(img, 4, 4, rkMedian));
 EFFECT(Middle32, RankFilter(img, 32, 32, rkMedian));
 EFFECT(Emboss, Emboss(img, 4, 1));
 EFFECT(Sketch, EdgeSketch(img, false));

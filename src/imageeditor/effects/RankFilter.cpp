@@ -14,6 +14,7 @@
 #include "imageeditor/effects/EffectSupport.h"
 
 #include <limits>
+#include <utility>
 #include <type_traits>
 #include <new>
 #include <vector>
@@ -612,6 +613,152 @@ class TMedianFilter {
   TRange range_[3][16] = {};
 };
 
+// Byte vectors for the small-window median: 16 bytes with SSE2, 32 with AVX2.
+// The AVX2 row is built entirely into one AVX2 function (flatten), so no
+// 32-byte vector is ever passed through a call built without AVX; the
+// compiler's note about that calling convention does not apply.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
+struct TBytes16 {
+  using T = __m128i;
+  static constexpr int kWidth = 16;
+  static T Load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+  static void Store(uint8_t* p, T v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+  static T Zero() { return _mm_setzero_si128(); }
+  static T Min(T a, T b) { return _mm_min_epu8(a, b); }
+  static T Max(T a, T b) { return _mm_max_epu8(a, b); }
+  // (a + b) div 2: the rounded-up mean less the odd bit.
+  static T Mean(T a, T b) { return _mm_sub_epi8(_mm_avg_epu8(a, b), _mm_and_si128(_mm_xor_si128(a, b), _mm_set1_epi8(1))); }
+};
+struct TBytes32 {
+  using T = __m256i;
+  static constexpr int kWidth = 32;
+  JKT_AVX2 static T Load(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+  JKT_AVX2 static void Store(uint8_t* p, T v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
+  JKT_AVX2 static T Zero() { return _mm256_setzero_si256(); }
+  JKT_AVX2 static T Min(T a, T b) { return _mm256_min_epu8(a, b); }
+  JKT_AVX2 static T Max(T a, T b) { return _mm256_max_epu8(a, b); }
+  JKT_AVX2 static T Mean(T a, T b)
+  {
+    return _mm256_sub_epi8(_mm256_avg_epu8(a, b), _mm256_and_si256(_mm256_xor_si256(a, b), _mm256_set1_epi8(1)));
+  }
+};
+
+// Median of small windows (at most kMaxEntries entries, the zeros of a
+// cut-off window included) through a comparator network: Batcher's
+// odd-even merge sort of the window's entries, keeping only the comparators
+// that lead to the two middle entries. Each comparator works on 16 or 32
+// bytes at once, one channel of one pixel per byte: along a row the window
+// of the next byte of the same channel lies three bytes further. Pixels
+// whose window is shifted or cut off at the left or right edge are done one
+// by one; rows cut off at the bottom get rows of zeros.
+class TSmallMedian {
+ public:
+  static constexpr int kMaxEntries = 100;
+
+  TSmallMedian(const QImage& source, int sizeX, int sizeY)
+      : src_(source), w_(source.width()), h_(source.height()), sizeX_(sizeX), sizeY_(sizeY),
+        count_((sizeX + 1) * (sizeY + 1)), wx_(AxisWindows(w_, sizeX)), wy_(AxisWindows(h_, sizeY))
+  {
+    int p = 1;
+    while (p < count_) p *= 2;
+    std::vector<std::pair<int, int>> all;
+    for (int m = 1; m < p; m *= 2)
+      for (int k = m; k >= 1; k /= 2)
+        for (int j = k % m; j + k < p; j += 2 * k)
+          for (int i = 0; i < std::min(k, p - j - k); ++i)
+            if ((i + j) / (2 * m) == (i + j + k) / (2 * m) && i + j + k < count_)
+              all.push_back({i + j, i + j + k});  // pairs reaching past the entries compare with +∞
+    std::vector<bool> needed(count_, false);
+    needed[count_ / 2 - 1] = needed[count_ / 2] = true;
+    for (auto c = all.rbegin(); c != all.rend(); ++c) {
+      if (!needed[c->first] && !needed[c->second]) continue;
+      needed[c->first] = needed[c->second] = true;
+      network_.push_back(*c);
+    }
+    std::reverse(network_.begin(), network_.end());
+  }
+
+  // Whether a window of this size is small enough (and has two middle entries).
+  static bool Fits(int sizeX, int sizeY)
+  {
+    const int64_t entries = (int64_t(sizeX) + 1) * (int64_t(sizeY) + 1);
+    return sizeX >= 0 && sizeY >= 0 && entries >= 2 && entries <= kMaxEntries;
+  }
+
+  bool Run(QImage& picture, const TEffectProgress& progress)
+  {
+    uint8_t* bits = picture.bits();
+    const qsizetype stride = picture.bytesPerLine();
+    const bool avx2 = UseAvx2();
+    for (int y = 0; y < h_; ++y) {
+      uint8_t* out = bits + y * stride;
+      if (avx2) RowAvx2(y, out);
+      else Row<TBytes16>(y, out);
+      if (!Report(progress, Percent(y, h_ - 1))) return false;
+    }
+    return true;
+  }
+
+ private:
+  __attribute__((target("avx2"), flatten)) void RowAvx2(int y, uint8_t* out) { Row<TBytes32>(y, out); }
+
+  template <class V>
+  void Row(int y, uint8_t* out)
+  {
+    using T = typename V::T;
+    const int y0 = wy_.lo[y], y1 = wy_.hi[y];
+    const int half = sizeX_ / 2;
+    // Pixels half … w − 1 − sizeX + half have whole windows starting at
+    // x − half; their bytes run from 3·half on.
+    const int64_t bytes = 3 * (int64_t(w_) - sizeX_);
+    int first = w_, last = w_;  // pixels done one by one: 0 … first − 1, last … w − 1
+    if (bytes >= V::kWidth) {
+      first = half;
+      last = w_ - sizeX_ + half;
+      const uint8_t* rows[kMaxEntries];
+      for (int r = y0; r <= y1; ++r) rows[r - y0] = src_.constScanLine(r);
+      const int rowsIn = y1 - y0 + 1;
+      T v[kMaxEntries];
+      for (int64_t b = 0;; b += V::kWidth) {
+        if (b + V::kWidth > bytes) b = bytes - V::kWidth;  // the last vector overlaps
+        int e = 0;
+        for (int r = 0; r < rowsIn; ++r)
+          for (int k = 0; k <= sizeX_; ++k) v[e++] = V::Load(rows[r] + b + 3 * k);
+        for (; e < count_; ++e) v[e] = V::Zero();
+        for (const auto& [i, j] : network_) {
+          const T a = v[i], c = v[j];
+          v[i] = V::Min(a, c);
+          v[j] = V::Max(a, c);
+        }
+        V::Store(out + 3 * half + b, V::Mean(v[count_ / 2 - 1], v[count_ / 2]));
+        if (b + V::kWidth >= bytes) break;
+      }
+    }
+    for (int x = 0; x < w_; ++x) {
+      if (x == first) x = last;
+      if (x >= w_) break;
+      uint8_t a[3][kMaxEntries] = {};
+      int e = 0;
+      for (int r = y0; r <= y1; ++r) {
+        const uint8_t* p = src_.constScanLine(r);
+        for (int c = wx_.lo[x]; c <= wx_.hi[x]; ++c, ++e)
+          for (int ch = 0; ch < 3; ++ch) a[ch][e] = p[3 * c + ch];
+      }
+      for (int ch = 0; ch < 3; ++ch) {
+        std::sort(a[ch], a[ch] + count_);
+        out[3 * x + ch] = uint8_t((a[ch][count_ / 2 - 1] + a[ch][count_ / 2]) / 2);
+      }
+    }
+  }
+
+  const QImage& src_;
+  const int w_, h_, sizeX_, sizeY_, count_;
+  const TAxisWindows wx_, wy_;
+  std::vector<std::pair<int, int>> network_;
+};
+#pragma GCC diagnostic pop
+
 }  // namespace
 
 bool RankFilter(QImage& picture, int sizeX, int sizeY, int kind, const TEffectProgress& progress)
@@ -626,6 +773,7 @@ bool RankFilter(QImage& picture, int sizeX, int sizeY, int kind, const TEffectPr
     case rkMinimum: return TMinMaxFilter<TMin>(picture, sizeX, sizeY).Run(progress);
     case rkMedian: {
       const QImage source = picture.copy();
+      if (TSmallMedian::Fits(sizeX, sizeY)) return TSmallMedian(source, sizeX, sizeY).Run(picture, progress);
       const int64_t largest = std::min<int64_t>(int64_t(sizeX) + 1, picture.width()) *
                               std::min<int64_t>(int64_t(sizeY) + 1, picture.height());
       if (largest <= std::numeric_limits<uint16_t>::max())
