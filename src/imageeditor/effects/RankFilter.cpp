@@ -420,23 +420,23 @@ class TMedianFilter {
     coarse_.resize(columns * 48);
   }
 
-  bool Run(QImage& picture, const TEffectProgress& progress)
+  // Rows y0 … y1 − 1 of the picture at bits (rows stride bytes apart).
+  bool Run(uint8_t* bits, qsizetype stride, int y0, int y1, const TRowDone& rowDone)
   {
-    for (int band = 0; band < h_; band += kBandRows) {
-      const int bandEnd = std::min(band + kBandRows, h_);
+    for (int band = y0; band < y1; band += kBandRows) {
+      const int bandEnd = std::min(band + kBandRows, y1);
       for (int xs = 0; xs < w_; xs += stripe_) {
         const int xe = std::min(xs + stripe_, w_);
         if constexpr (sizeof(Count) == 2) {
-          if (UseAvx2()) RunBlockAvx2(picture, band, bandEnd, xs, xe);
-          else RunBlock<TCumulative16>(picture, band, bandEnd, xs, xe);
+          if (UseAvx2()) RunBlockAvx2(bits, stride, band, bandEnd, xs, xe);
+          else RunBlock<TCumulative16>(bits, stride, band, bandEnd, xs, xe);
         } else {
-          RunBlock<TCumulative32>(picture, band, bandEnd, xs, xe);
+          RunBlock<TCumulative32>(bits, stride, band, bandEnd, xs, xe);
         }
       }
       for (int y = band; y < bandEnd; ++y) {
-        if (!Report(progress, Percent(y, h_ - 1))) {
-          for (int r = y + 1; r < bandEnd; ++r)
-            std::copy(rows_[r], rows_[r] + size_t(w_) * 3, picture.scanLine(r));
+        if (!rowDone(y)) {
+          for (int r = y + 1; r < bandEnd; ++r) std::copy(rows_[r], rows_[r] + size_t(w_) * 3, bits + r * stride);
           return false;
         }
       }
@@ -446,14 +446,15 @@ class TMedianFilter {
 
  private:
   // Everything it calls is built into it, with AVX2.
-  __attribute__((target("avx2"), flatten)) void RunBlockAvx2(QImage& picture, int band, int bandEnd, int xs, int xe)
+  __attribute__((target("avx2"), flatten)) void RunBlockAvx2(uint8_t* bits, qsizetype stride, int band,
+                                                             int bandEnd, int xs, int xe)
   {
-    if constexpr (sizeof(Count) == 2) RunBlock<TCumulative16Avx2>(picture, band, bandEnd, xs, xe);
+    if constexpr (sizeof(Count) == 2) RunBlock<TCumulative16Avx2>(bits, stride, band, bandEnd, xs, xe);
   }
 
   // Rows band … bandEnd − 1, columns xs … xe − 1; TCumulative counts.
   template <class TCumulative>
-  void RunBlock(QImage& picture, int band, int bandEnd, int xs, int xe)
+  void RunBlock(uint8_t* bits, qsizetype stride, int band, int bandEnd, int xs, int xe)
   {
     // Ranks of the two middle entries of the padded, sorted window.
     const int64_t upper = padded_ / 2;
@@ -484,7 +485,7 @@ class TMedianFilter {
       int ready = base_ - 1;
       const int lastColumn = wx_.hi[xe - 1];
 
-      uint8_t* out = picture.scanLine(y);
+      uint8_t* out = bits + y * stride;
       for (int x = xs; x < xe; ++x) {
         const int x0 = wx_.lo[x], x1 = wx_.hi[x];
         for (; ready < x1; ++ready) UpdateColumn(ready + 1);
@@ -686,25 +687,24 @@ class TSmallMedian {
     return sizeX >= 0 && sizeY >= 0 && entries >= 2 && entries <= kMaxEntries;
   }
 
-  bool Run(QImage& picture, const TEffectProgress& progress)
+  // Rows y0 … y1 − 1 of the picture at bits (rows stride bytes apart).
+  bool Run(uint8_t* bits, qsizetype stride, int y0, int y1, const TRowDone& rowDone) const
   {
-    uint8_t* bits = picture.bits();
-    const qsizetype stride = picture.bytesPerLine();
     const bool avx2 = UseAvx2();
-    for (int y = 0; y < h_; ++y) {
+    for (int y = y0; y < y1; ++y) {
       uint8_t* out = bits + y * stride;
       if (avx2) RowAvx2(y, out);
       else Row<TBytes16>(y, out);
-      if (!Report(progress, Percent(y, h_ - 1))) return false;
+      if (!rowDone(y)) return false;
     }
     return true;
   }
 
  private:
-  __attribute__((target("avx2"), flatten)) void RowAvx2(int y, uint8_t* out) { Row<TBytes32>(y, out); }
+  __attribute__((target("avx2"), flatten)) void RowAvx2(int y, uint8_t* out) const { Row<TBytes32>(y, out); }
 
   template <class V>
-  void Row(int y, uint8_t* out)
+  void Row(int y, uint8_t* out) const
   {
     using T = typename V::T;
     const int y0 = wy_.lo[y], y1 = wy_.hi[y];
@@ -772,13 +772,24 @@ bool RankFilter(QImage& picture, int sizeX, int sizeY, int kind, const TEffectPr
     case rkMaximum: return TMinMaxFilter<TMax>(picture, sizeX, sizeY).Run(progress);
     case rkMinimum: return TMinMaxFilter<TMin>(picture, sizeX, sizeY).Run(progress);
     case rkMedian: {
+      // Bands of rows may run on several threads; each has its own
+      // histograms and writes only its own rows.
       const QImage source = picture.copy();
-      if (TSmallMedian::Fits(sizeX, sizeY)) return TSmallMedian(source, sizeX, sizeY).Run(picture, progress);
-      const int64_t largest = std::min<int64_t>(int64_t(sizeX) + 1, picture.width()) *
-                              std::min<int64_t>(int64_t(sizeY) + 1, picture.height());
-      if (largest <= std::numeric_limits<uint16_t>::max())
-        return TMedianFilter<uint16_t>(source, sizeX, sizeY).Run(picture, progress);
-      return TMedianFilter<uint32_t>(source, sizeX, sizeY).Run(picture, progress);
+      uint8_t* bits = picture.bits();
+      const qsizetype stride = picture.bytesPerLine();
+      const int w = picture.width(), h = picture.height();
+      if (TSmallMedian::Fits(sizeX, sizeY)) {
+        const TSmallMedian small(source, sizeX, sizeY);
+        return RunBands(h, int64_t(w) * h, progress, [&](int y0, int y1, const TRowDone& rowDone) {
+          return small.Run(bits, stride, y0, y1, rowDone);
+        });
+      }
+      const int64_t largest = std::min<int64_t>(int64_t(sizeX) + 1, w) * std::min<int64_t>(int64_t(sizeY) + 1, h);
+      return RunBands(h, int64_t(w) * h, progress, [&](int y0, int y1, const TRowDone& rowDone) {
+        if (largest <= std::numeric_limits<uint16_t>::max())
+          return TMedianFilter<uint16_t>(source, sizeX, sizeY).Run(bits, stride, y0, y1, rowDone);
+        return TMedianFilter<uint32_t>(source, sizeX, sizeY).Run(bits, stride, y0, y1, rowDone);
+      });
     }
     default: return true;  // unknown kind: nothing to do
   }

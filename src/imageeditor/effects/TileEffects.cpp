@@ -429,40 +429,45 @@ bool Remap(const QImage& source, QImage& destination, const TEffectProgress& pro
   const TSampleSource sampled(source);
   // Offsets of the eight-sample version must fit 32 bits.
   const bool eight = UseAvx2() && sampled.stride * sampled.h < (int64_t(1) << 31);
-  // Rows of the band with a spare byte each: every sample writes four bytes.
-  const size_t stride = n + 1;
-  std::vector<uint8_t> band(size_t(std::min(kBand, h)) * stride);
-  std::vector<float> sx(size_t(kBand) * kTile), sy(size_t(kBand) * kTile);
-  for (int y0 = 0; y0 < h; y0 += kBand) {
-    const int y1 = std::min(y0 + kBand, h);
-    for (int x0 = 0; x0 < w; x0 += kTile) {
-      const int x1 = std::min(x0 + kTile, w), tw = x1 - x0;
-      for (int y = y0; y < y1; ++y) coords(y, x0, x1, &sx[size_t(y - y0) * tw], &sy[size_t(y - y0) * tw]);
-      const int count = (y1 - y0) * tw;
-      for (int i = 0; i < std::min(kAhead, count); ++i) PrefetchSample(sampled, sx[i], sy[i]);
-      for (int y = y0, i = 0; y < y1; ++y) {
-        uint8_t* out = band.data() + size_t(y - y0) * stride + size_t(x0) * 3;
-        int x = 0;
-        if (eight) {
-          for (; x + 8 <= tw; x += 8, i += 8) {
-            if (i + kAhead + 8 <= count)
-              for (int j = 0; j < 8; ++j) PrefetchSample(sampled, sx[i + kAhead + j], sy[i + kAhead + j]);
-            if (!Sample8(sampled, &sx[i], &sy[i], out + 3 * x))
-              for (int j = 0; j < 8; ++j) Sample<true>(sampled, sx[i + j], sy[i + j], out + 3 * (x + j));
+  uint8_t* bits = destination.bits();
+  const qsizetype bytesPerLine = destination.bytesPerLine();
+  // Bands of rows may run on several threads, each with its own buffers.
+  return RunBands(h, int64_t(w) * h, progress, [&](int first, int end, const TRowDone& rowDone) {
+    // Rows of the band with a spare byte each: every sample writes four bytes.
+    const size_t stride = n + 1;
+    std::vector<uint8_t> band(size_t(std::min(kBand, end - first)) * stride);
+    std::vector<float> sx(size_t(kBand) * kTile), sy(size_t(kBand) * kTile);
+    for (int y0 = first; y0 < end; y0 += kBand) {
+      const int y1 = std::min(y0 + kBand, end);
+      for (int x0 = 0; x0 < w; x0 += kTile) {
+        const int x1 = std::min(x0 + kTile, w), tw = x1 - x0;
+        for (int y = y0; y < y1; ++y) coords(y, x0, x1, &sx[size_t(y - y0) * tw], &sy[size_t(y - y0) * tw]);
+        const int count = (y1 - y0) * tw;
+        for (int i = 0; i < std::min(kAhead, count); ++i) PrefetchSample(sampled, sx[i], sy[i]);
+        for (int y = y0, i = 0; y < y1; ++y) {
+          uint8_t* out = band.data() + size_t(y - y0) * stride + size_t(x0) * 3;
+          int x = 0;
+          if (eight) {
+            for (; x + 8 <= tw; x += 8, i += 8) {
+              if (i + kAhead + 8 <= count)
+                for (int j = 0; j < 8; ++j) PrefetchSample(sampled, sx[i + kAhead + j], sy[i + kAhead + j]);
+              if (!Sample8(sampled, &sx[i], &sy[i], out + 3 * x))
+                for (int j = 0; j < 8; ++j) Sample<true>(sampled, sx[i + j], sy[i + j], out + 3 * (x + j));
+            }
+          }
+          for (; x < tw; ++x, ++i) {
+            if (i + kAhead < count) PrefetchSample(sampled, sx[i + kAhead], sy[i + kAhead]);
+            Sample<true>(sampled, sx[i], sy[i], out + 3 * x);
           }
         }
-        for (; x < tw; ++x, ++i) {
-          if (i + kAhead < count) PrefetchSample(sampled, sx[i + kAhead], sy[i + kAhead]);
-          Sample<true>(sampled, sx[i], sy[i], out + 3 * x);
-        }
+      }
+      for (int y = y0; y < y1; ++y) {
+        std::memcpy(bits + y * bytesPerLine, band.data() + size_t(y - y0) * stride, n);
+        if (!rowDone(y)) return false;
       }
     }
-    for (int y = y0; y < y1; ++y) {
-      std::memcpy(destination.scanLine(y), band.data() + size_t(y - y0) * stride, n);
-      if (!Report(progress, Percent(y, h - 1))) return false;
-    }
-  }
-  return true;
+    return true;
+  });
 }
 
 }  // namespace
@@ -557,8 +562,8 @@ bool Twist(const QImage& source, QImage& destination, int level, const TEffectPr
   // dx = 0: dy / 0 is ±∞, whose arctangent is ±π/2 as wanted (dy = 0 there
   // is the centre, whose point is the centre itself).
   constexpr int kChunk = 64;
-  alignas(16) float ratio[kChunk], turn[kChunk], cosine[kChunk], sine[kChunk];
   auto coords = [&](int y, int x0, int x1, float* sxs, float* sys) {
+    alignas(16) float ratio[kChunk], turn[kChunk], cosine[kChunk], sine[kChunk];
     const float dy = float(y) - cy, dy2 = dy * dy;
     const __m128 vdy = _mm_set1_ps(dy), vdy2 = _mm_set1_ps(dy2), vK = _mm_set1_ps(K),
                  vHalfPi = _mm_set1_ps(kHalfPi), vPi = _mm_set1_ps(kPi), vcx = _mm_set1_ps(cx),
