@@ -46,33 +46,61 @@ TAxisWindows AxisWindows(int length, int size)
   return a;
 }
 
+// Byte vectors: 16 bytes with SSE2, 32 with AVX2. Code on 32-byte vectors is
+// built entirely into one AVX2 function (flatten), so no 32-byte vector is
+// ever passed through a call built without AVX; the compiler's note about
+// that calling convention does not apply (templates are built at the end
+// of the file, where the note is switched back on).
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
+struct TBytes16 {
+  using T = __m128i;
+  static constexpr int kWidth = 16;
+  static T Load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+  static void Store(uint8_t* p, T v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+  static T Zero() { return _mm_setzero_si128(); }
+  static T Min(T a, T b) { return _mm_min_epu8(a, b); }
+  static T Max(T a, T b) { return _mm_max_epu8(a, b); }
+  // (a + b) div 2: the rounded-up mean less the odd bit.
+  static T Mean(T a, T b) { return _mm_sub_epi8(_mm_avg_epu8(a, b), _mm_and_si128(_mm_xor_si128(a, b), _mm_set1_epi8(1))); }
+};
+struct TBytes32 {
+  using T = __m256i;
+  static constexpr int kWidth = 32;
+  JKT_AVX2 static T Load(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+  JKT_AVX2 static void Store(uint8_t* p, T v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
+  JKT_AVX2 static T Zero() { return _mm256_setzero_si256(); }
+  JKT_AVX2 static T Min(T a, T b) { return _mm256_min_epu8(a, b); }
+  JKT_AVX2 static T Max(T a, T b) { return _mm256_max_epu8(a, b); }
+  JKT_AVX2 static T Mean(T a, T b)
+  {
+    return _mm256_sub_epi8(_mm256_avg_epu8(a, b), _mm256_and_si256(_mm256_xor_si256(a, b), _mm256_set1_epi8(1)));
+  }
+};
+
 struct TMin {
   static uint8_t Pick(uint8_t a, uint8_t b) { return a < b ? a : b; }
-  static __m128i Pick16(__m128i a, __m128i b) { return _mm_min_epu8(a, b); }
-  JKT_AVX2 static __m256i Pick32(__m256i a, __m256i b) { return _mm256_min_epu8(a, b); }
+  template <class V>
+  static typename V::T Pick(typename V::T a, typename V::T b) { return V::Min(a, b); }
 };
 struct TMax {
   static uint8_t Pick(uint8_t a, uint8_t b) { return a > b ? a : b; }
-  static __m128i Pick16(__m128i a, __m128i b) { return _mm_max_epu8(a, b); }
-  JKT_AVX2 static __m256i Pick32(__m256i a, __m256i b) { return _mm256_max_epu8(a, b); }
+  template <class V>
+  static typename V::T Pick(typename V::T a, typename V::T b) { return V::Max(a, b); }
 };
 
-// The two row kernels of the minimum and maximum, in a plain SSE2 version
-// and an AVX2 version for processors that have it; both give the same bytes.
+// The two row kernels of the minimum and maximum on byte vectors V.
 //   Pick: dst[i] = extreme of a[i] and b[i] (dst may be a or b).
 //   Fold: b[i] = extreme of b[i] and b[i + shift] for i < n − shift, in
 //         place from the front, so every read comes before the write that
 //         could touch it.
-template <class Op>
+template <class Op, class V>
 struct TRowKernels {
   static void Pick(uint8_t* dst, const uint8_t* a, const uint8_t* b, size_t n)
   {
     size_t i = 0;
-    for (; i + 16 <= n; i += 16) {
-      const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
-      const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), Op::Pick16(va, vb));
-    }
+    for (; i + V::kWidth <= n; i += V::kWidth)
+      V::Store(dst + i, Op::template Pick<V>(V::Load(a + i), V::Load(b + i)));
     for (; i < n; ++i) dst[i] = Op::Pick(a[i], b[i]);
   }
   static void Fold(uint8_t* b, size_t n, size_t shift)
@@ -80,36 +108,23 @@ struct TRowKernels {
     if (n <= shift) return;
     const size_t end = n - shift;
     size_t i = 0;
-    for (; i + 16 <= end; i += 16) {
-      const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
-      const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i + shift));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(b + i), Op::Pick16(va, vb));
-    }
-    for (; i < end; ++i) b[i] = Op::Pick(b[i], b[i + shift]);
-  }
-  JKT_AVX2 static void Pick2(uint8_t* dst, const uint8_t* a, const uint8_t* b, size_t n)
-  {
-    size_t i = 0;
-    for (; i + 32 <= n; i += 32) {
-      const __m256i va = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + i));
-      const __m256i vb = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + i));
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), Op::Pick32(va, vb));
-    }
-    for (; i < n; ++i) dst[i] = Op::Pick(a[i], b[i]);
-  }
-  JKT_AVX2 static void Fold2(uint8_t* b, size_t n, size_t shift)
-  {
-    if (n <= shift) return;
-    const size_t end = n - shift;
-    size_t i = 0;
-    for (; i + 32 <= end; i += 32) {
-      const __m256i va = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + i));
-      const __m256i vb = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + i + shift));
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(b + i), Op::Pick32(va, vb));
-    }
+    for (; i + V::kWidth <= end; i += V::kWidth)
+      V::Store(b + i, Op::template Pick<V>(V::Load(b + i), V::Load(b + i + shift)));
     for (; i < end; ++i) b[i] = Op::Pick(b[i], b[i + shift]);
   }
 };
+
+// The AVX2 kernels, for processors that have it; they give the same bytes.
+template <class Op>
+__attribute__((target("avx2"), flatten)) void PickAvx2(uint8_t* dst, const uint8_t* a, const uint8_t* b, size_t n)
+{
+  TRowKernels<Op, TBytes32>::Pick(dst, a, b, n);
+}
+template <class Op>
+__attribute__((target("avx2"), flatten)) void FoldAvx2(uint8_t* b, size_t n, size_t shift)
+{
+  TRowKernels<Op, TBytes32>::Fold(b, n, shift);
+}
 
 // Minimum or maximum in two passes. Across a row, after folding the row with
 // itself at distances of 1, 2, 4 … pixels, entry i holds the extreme of the
@@ -136,8 +151,8 @@ class TMinMaxFilter {
     rows_.resize(h_);
     for (int y = 0; y < h_; ++y) rows_[y] = bits + y * stride;
     const bool avx2 = UseAvx2();
-    pick_ = avx2 ? &TRowKernels<Op>::Pick2 : &TRowKernels<Op>::Pick;
-    fold_ = avx2 ? &TRowKernels<Op>::Fold2 : &TRowKernels<Op>::Fold;
+    pick_ = avx2 ? &PickAvx2<Op> : &TRowKernels<Op, TBytes16>::Pick;
+    fold_ = avx2 ? &FoldAvx2<Op> : &TRowKernels<Op, TBytes16>::Fold;
     blocks_[0].resize(size_t(blockRows_) * n_);
     blocks_[1].resize(size_t(blockRows_) * n_);
     running_.resize(n_);
@@ -614,37 +629,6 @@ class TMedianFilter {
   TRange range_[3][16] = {};
 };
 
-// Byte vectors for the small-window median: 16 bytes with SSE2, 32 with AVX2.
-// The AVX2 row is built entirely into one AVX2 function (flatten), so no
-// 32-byte vector is ever passed through a call built without AVX; the
-// compiler's note about that calling convention does not apply.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wpsabi"
-struct TBytes16 {
-  using T = __m128i;
-  static constexpr int kWidth = 16;
-  static T Load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
-  static void Store(uint8_t* p, T v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
-  static T Zero() { return _mm_setzero_si128(); }
-  static T Min(T a, T b) { return _mm_min_epu8(a, b); }
-  static T Max(T a, T b) { return _mm_max_epu8(a, b); }
-  // (a + b) div 2: the rounded-up mean less the odd bit.
-  static T Mean(T a, T b) { return _mm_sub_epi8(_mm_avg_epu8(a, b), _mm_and_si128(_mm_xor_si128(a, b), _mm_set1_epi8(1))); }
-};
-struct TBytes32 {
-  using T = __m256i;
-  static constexpr int kWidth = 32;
-  JKT_AVX2 static T Load(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
-  JKT_AVX2 static void Store(uint8_t* p, T v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
-  JKT_AVX2 static T Zero() { return _mm256_setzero_si256(); }
-  JKT_AVX2 static T Min(T a, T b) { return _mm256_min_epu8(a, b); }
-  JKT_AVX2 static T Max(T a, T b) { return _mm256_max_epu8(a, b); }
-  JKT_AVX2 static T Mean(T a, T b)
-  {
-    return _mm256_sub_epi8(_mm256_avg_epu8(a, b), _mm256_and_si256(_mm256_xor_si256(a, b), _mm256_set1_epi8(1)));
-  }
-};
-
 // Median of small windows (at most kMaxEntries entries, the zeros of a
 // cut-off window included) through a comparator network: Batcher's
 // odd-even merge sort of the window's entries, keeping only the comparators
@@ -757,7 +741,6 @@ class TSmallMedian {
   const TAxisWindows wx_, wy_;
   std::vector<std::pair<int, int>> network_;
 };
-#pragma GCC diagnostic pop
 
 }  // namespace
 
@@ -825,3 +808,5 @@ int MiddleValue(uint8_t* a, int highest)
   if (mid == 0) return a[0];
   return (a[mid] + a[mid - 1]) / 2;
 }
+
+#pragma GCC diagnostic pop
