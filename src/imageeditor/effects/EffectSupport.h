@@ -33,7 +33,15 @@ inline bool Prepare(QImage& picture)
 
 // Whether the routines may use their AVX2 versions: the processor has AVX2
 // and the tests have not asked for the plain SSE2 versions (which give the
-// same results) to check them against each other.
+// same results) to check them against each other. Some AVX2 loops are
+// written once for both vector widths and rely on GCC's flatten to build
+// them wholly for AVX2; other compilers (clang for the fuzzing harnesses)
+// get the SSE2 versions of those.
+#if defined(__GNUC__) && !defined(__clang__)
+#define JKT_AVX2_TEMPLATES 1
+#else
+#define JKT_AVX2_TEMPLATES 0
+#endif
 inline std::atomic<bool> baselineVectorsOnly{false};
 inline bool UseAvx2()
 {

@@ -49,10 +49,11 @@ TAxisWindows AxisWindows(int length, int size)
 // Byte vectors: 16 bytes with SSE2, 32 with AVX2. Code on 32-byte vectors is
 // built entirely into one AVX2 function (flatten), so no 32-byte vector is
 // ever passed through a call built without AVX; the compiler's note about
-// that calling convention does not apply (templates are built at the end
-// of the file, where the note is switched back on).
-#pragma GCC diagnostic push
+// that calling convention does not apply anywhere in this file (templates
+// are built at its end, so the note is off for all of it).
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wpsabi"
+#endif
 struct TBytes16 {
   using T = __m128i;
   static constexpr int kWidth = 16;
@@ -64,6 +65,7 @@ struct TBytes16 {
   // (a + b) div 2: the rounded-up mean less the odd bit.
   static T Mean(T a, T b) { return _mm_sub_epi8(_mm_avg_epu8(a, b), _mm_and_si128(_mm_xor_si128(a, b), _mm_set1_epi8(1))); }
 };
+#if JKT_AVX2_TEMPLATES
 struct TBytes32 {
   using T = __m256i;
   static constexpr int kWidth = 32;
@@ -77,6 +79,7 @@ struct TBytes32 {
     return _mm256_sub_epi8(_mm256_avg_epu8(a, b), _mm256_and_si256(_mm256_xor_si256(a, b), _mm256_set1_epi8(1)));
   }
 };
+#endif
 
 struct TMin {
   static uint8_t Pick(uint8_t a, uint8_t b) { return a < b ? a : b; }
@@ -114,6 +117,7 @@ struct TRowKernels {
   }
 };
 
+#if JKT_AVX2_TEMPLATES
 // The AVX2 kernels, for processors that have it; they give the same bytes.
 template <class Op>
 __attribute__((target("avx2"), flatten)) void PickAvx2(uint8_t* dst, const uint8_t* a, const uint8_t* b, size_t n)
@@ -125,6 +129,7 @@ __attribute__((target("avx2"), flatten)) void FoldAvx2(uint8_t* b, size_t n, siz
 {
   TRowKernels<Op, TBytes32>::Fold(b, n, shift);
 }
+#endif
 
 // Minimum or maximum in two passes. Across a row, after folding the row with
 // itself at distances of 1, 2, 4 … pixels, entry i holds the extreme of the
@@ -150,9 +155,15 @@ class TMinMaxFilter {
     const qsizetype stride = picture.bytesPerLine();
     rows_.resize(h_);
     for (int y = 0; y < h_; ++y) rows_[y] = bits + y * stride;
-    const bool avx2 = UseAvx2();
-    pick_ = avx2 ? &PickAvx2<Op> : &TRowKernels<Op, TBytes16>::Pick;
-    fold_ = avx2 ? &FoldAvx2<Op> : &TRowKernels<Op, TBytes16>::Fold;
+    [[maybe_unused]] const bool avx2 = UseAvx2();
+    pick_ = &TRowKernels<Op, TBytes16>::Pick;
+    fold_ = &TRowKernels<Op, TBytes16>::Fold;
+#if JKT_AVX2_TEMPLATES
+    if (avx2) {
+      pick_ = &PickAvx2<Op>;
+      fold_ = &FoldAvx2<Op>;
+    }
+#endif
     blocks_[0].resize(size_t(blockRows_) * n_);
     blocks_[1].resize(size_t(blockRows_) * n_);
     running_.resize(n_);
@@ -443,8 +454,11 @@ class TMedianFilter {
       for (int xs = 0; xs < w_; xs += stripe_) {
         const int xe = std::min(xs + stripe_, w_);
         if constexpr (sizeof(Count) == 2) {
+#if JKT_AVX2_TEMPLATES
           if (UseAvx2()) RunBlockAvx2(bits, stride, band, bandEnd, xs, xe);
-          else RunBlock<TCumulative16>(bits, stride, band, bandEnd, xs, xe);
+          else
+#endif
+            RunBlock<TCumulative16>(bits, stride, band, bandEnd, xs, xe);
         } else {
           RunBlock<TCumulative32>(bits, stride, band, bandEnd, xs, xe);
         }
@@ -460,12 +474,14 @@ class TMedianFilter {
   }
 
  private:
+#if JKT_AVX2_TEMPLATES
   // Everything it calls is built into it, with AVX2.
   __attribute__((target("avx2"), flatten)) void RunBlockAvx2(uint8_t* bits, qsizetype stride, int band,
                                                              int bandEnd, int xs, int xe)
   {
     if constexpr (sizeof(Count) == 2) RunBlock<TCumulative16Avx2>(bits, stride, band, bandEnd, xs, xe);
   }
+#endif
 
   // Rows band … bandEnd − 1, columns xs … xe − 1; TCumulative counts.
   template <class TCumulative>
@@ -642,7 +658,7 @@ class TSmallMedian {
   static constexpr int kMaxEntries = 100;
 
   TSmallMedian(const QImage& source, int sizeX, int sizeY)
-      : src_(source), w_(source.width()), h_(source.height()), sizeX_(sizeX), sizeY_(sizeY),
+      : src_(source), w_(source.width()), h_(source.height()), sizeX_(sizeX),
         count_((sizeX + 1) * (sizeY + 1)), wx_(AxisWindows(w_, sizeX)), wy_(AxisWindows(h_, sizeY))
   {
     int p = 1;
@@ -674,18 +690,23 @@ class TSmallMedian {
   // Rows y0 … y1 − 1 of the picture at bits (rows stride bytes apart).
   bool Run(uint8_t* bits, qsizetype stride, int y0, int y1, const TRowDone& rowDone) const
   {
-    const bool avx2 = UseAvx2();
+    [[maybe_unused]] const bool avx2 = UseAvx2();
     for (int y = y0; y < y1; ++y) {
       uint8_t* out = bits + y * stride;
+#if JKT_AVX2_TEMPLATES
       if (avx2) RowAvx2(y, out);
-      else Row<TBytes16>(y, out);
+      else
+#endif
+        Row<TBytes16>(y, out);
       if (!rowDone(y)) return false;
     }
     return true;
   }
 
  private:
+#if JKT_AVX2_TEMPLATES
   __attribute__((target("avx2"), flatten)) void RowAvx2(int y, uint8_t* out) const { Row<TBytes32>(y, out); }
+#endif
 
   template <class V>
   void Row(int y, uint8_t* out) const
@@ -737,7 +758,7 @@ class TSmallMedian {
   }
 
   const QImage& src_;
-  const int w_, h_, sizeX_, sizeY_, count_;
+  const int w_, h_, sizeX_, count_;
   const TAxisWindows wx_, wy_;
   std::vector<std::pair<int, int>> network_;
 };
@@ -808,5 +829,3 @@ int MiddleValue(uint8_t* a, int highest)
   if (mid == 0) return a[0];
   return (a[mid] + a[mid - 1]) / 2;
 }
-
-#pragma GCC diagnostic pop
