@@ -27,7 +27,7 @@ WORK="$(mktemp -d)"
 trap 'rm -rf "$WORK"' EXIT
 
 echo "Our effects (bench_effects, one thread)..."
-"$BENCH" --benchmark_filter='BM_(Middle3|Middle4|Middle32|Minimum32|Maximum32|MotionBlur32Right|Emboss|Twist|Fisheye|TwistAnglesExact|TwistAnglesPolynomial)/' \
+"$BENCH" --benchmark_filter='BM_(Middle3|Middle4|Middle32|Minimum32|Maximum32|MotionBlur32Right|Emboss|Twist|Fisheye|TwistAnglesExact|TwistAnglesPolynomial|Middle3AllCores|Middle32AllCores|TwistAllCores)/' \
   --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
   --benchmark_format=json --benchmark_out="$WORK/ours.json" --benchmark_out_format=json > /dev/null
 
@@ -123,6 +123,14 @@ for name, ref, t in rows:
 # Most of the twist is its exact single-precision angles (arctangent, sine
 # and cosine from the mathematics library); the same angles from
 # polynomials, alone, for comparison.
+# The effects that split the picture into bands of rows, on every core
+# (elapsed seconds, so only meaningful on an otherwise idle machine).
+print(f"\nAll {os.cpu_count()} cores, elapsed seconds (one thread: CPU seconds above):")
+for name in ("Middle3", "Middle32", "Twist"):
+    every = ours.get(name + "AllCores")
+    if every is not None and name in ours:
+        print(f"{name:<20}{every:8.3f}{MP / every:8.0f} MP/s   one thread {ours[name]:.3f}")
+
 exact, poly = ours.get("TwistAnglesExact"), ours.get("TwistAnglesPolynomial")
 if exact is not None and poly is not None:
     print(f"\nTwist angles alone, 12 MP: exact {exact:.3f} s, polynomial {poly:.3f} s")
