@@ -1,15 +1,17 @@
 // Minimum, median and maximum filters over a window that is shifted inward
 // at the left and top edges and cut off at the right and bottom edges.
 //
-// Minimum and maximum are separable: a horizontal pass and a vertical pass,
-// each with van Herk / Gil-Werman block prefix and suffix extremes, three
-// comparisons per value whatever the window size.
+// Minimum and maximum are separable: a horizontal pass (the row folded with
+// itself at doubling distances) and a vertical pass (van Herk / Gil-Werman
+// block extremes), both on whole vectors of bytes, in place.
 //
-// The median keeps one histogram per column (of the window's rows) and a
-// coarse 16-bin histogram of the window; the fine 256-bin histogram of the
-// window is only kept for the coarse bins the search visits and brought up to
-// date lazily (Perreault and Hébert). The zeros that pad a cut-off window are
-// counted at the bottom of the histogram.
+// The median of a small window (up to 100 entries) comes from a comparator
+// network on vectors of bytes. Larger windows keep one histogram per column
+// (of the window's rows) and a coarse 16-bin histogram of the window; the
+// fine 256-bin histogram of the window is only kept for the coarse bins the
+// search visits and brought up to date lazily (Perreault and Hébert). The
+// zeros that pad a cut-off window are counted at the bottom of the
+// histogram. Both may run in bands of rows on several threads.
 
 #include "imageeditor/effects/EffectSupport.h"
 
