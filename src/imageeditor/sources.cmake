@@ -2,6 +2,7 @@
 list(APPEND JKT_CORE_SOURCES
   src/imageeditor/effects/Effects.h
   src/imageeditor/effects/EffectSupport.h
+  src/imageeditor/effects/EffectBands.cpp
   src/imageeditor/effects/SharedRandom.cpp
   src/imageeditor/effects/ToneEffects.cpp
   src/imageeditor/effects/NeighbourEffects.cpp

@@ -2,9 +2,11 @@
 
 #include "TestSupport.h"
 #include "imageeditor/ReferenceEffects.h"
+#include "imageeditor/effects/EffectSupport.h"
 #include "imageeditor/effects/Effects.h"
 
 #include <cmath>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -242,16 +244,27 @@ TEST(NeighbourEffects, MotionBlurMatchesFormula)
 
 TEST(RankFilter, MatchesLiteralWindows)
 {
+  // Odd sizes, one row, one column, blocks larger than the picture across,
+  // down and both ways, several bands and stripes; with the AVX2 versions
+  // where the processor has them, with the SSE2 ones and on threads.
   struct Case { int w, h, sx, sy; };
   for (const Case& k : {Case{37, 23, 3, 3}, Case{41, 29, 32, 32}, Case{17, 31, 4, 7}, Case{7, 5, 0, 0},
-                        Case{1, 13, 5, 2}, Case{13, 1, 6, 6}, Case{9, 8, 100, 3},
-                        Case{230, 80, 32, 32}, Case{450, 70, 2, 9}}) {  // several bands and stripes
+                        Case{1, 13, 5, 2}, Case{13, 1, 6, 6}, Case{9, 8, 100, 3}, Case{11, 6, 2, 40},
+                        Case{5, 3, 64, 64}, Case{1, 1, 3, 3}, Case{67, 35, 1, 4},
+                        Case{230, 80, 32, 32}, Case{450, 70, 2, 9}}) {
     const QImage src = RandomBitmap(k.w, k.h, uint32_t(k.w * 100 + k.sx));
     for (int kind = 1; kind <= 3; ++kind) {
-      QImage img = src.copy();
-      RankFilter(img, k.sx, k.sy, kind);
-      ASSERT_TRUE(SamePixels(img, ref::RankFilter(src, k.sx, k.sy, kind)))
-          << k.w << "x" << k.h << " size " << k.sx << "," << k.sy << " kind " << kind;
+      const QImage expected = ref::RankFilter(src, k.sx, k.sy, kind);
+      for (int mode = 0; mode < 3; ++mode) {  // AVX2, SSE2, three bands of rows on threads
+        effects_detail::baselineVectorsOnly = mode == 1;
+        effects_detail::bandsOverride = mode == 2 ? 3 : 0;
+        QImage img = src.copy();
+        RankFilter(img, k.sx, k.sy, kind);
+        effects_detail::baselineVectorsOnly = false;
+        effects_detail::bandsOverride = 0;
+        ASSERT_TRUE(SamePixels(img, expected)) << k.w << "x" << k.h << " size " << k.sx << ","
+                                               << k.sy << " kind " << kind << " mode " << mode;
+      }
     }
   }
   // Runs of equal values stress the lazy histogram slices.
@@ -424,21 +437,28 @@ TEST(TileEffects, FisheyeAndTwistGeometry)
 TEST(TileEffects, DistortionsMatchFormula)
 {
   // Odd and even sizes, lenses whose edge R falls inside the picture (far
-  // samples wrap), and swirls of every strength.
+  // samples wrap), and swirls of every strength; with the AVX2 sampling
+  // where the processor has it, with the SSE2 one and on threads.
   for (QSize size : {QSize(37, 23), QSize(24, 31), QSize(1, 5), QSize(6, 1), QSize(2, 2),
-                     QSize(19, 530)}) {
+                     QSize(19, 530), QSize(75, 40)}) {
     const QImage src = RandomBitmap(size.width(), size.height(), 21);
-    for (long double k : {1.353L, 1.29L, 0.66L, 0.3L, 0.125L, 0.0L, 40.0L}) {
-      QImage dst = src.copy();
-      Fisheye(src, dst, k);
-      ASSERT_TRUE(SamePixels(dst, ref::Fisheye(src, k)))
-          << size.width() << "x" << size.height() << " " << double(k);
-    }
-    for (int level : {1, 3, 10, 100, -7, 0}) {
-      QImage dst = src.copy();
-      Twist(src, dst, level);
-      ASSERT_TRUE(SamePixels(dst, ref::Twist(src, level)))
-          << size.width() << "x" << size.height() << " " << level;
+    for (int mode = 0; mode < 3; ++mode) {  // AVX2, SSE2, three bands of rows on threads
+      effects_detail::baselineVectorsOnly = mode == 1;
+      effects_detail::bandsOverride = mode == 2 ? 3 : 0;
+      for (long double k : {1.353L, 1.29L, 0.66L, 0.3L, 0.125L, 0.0L, 40.0L}) {
+        QImage dst = src.copy();
+        Fisheye(src, dst, k);
+        ASSERT_TRUE(SamePixels(dst, ref::Fisheye(src, k)))
+            << size.width() << "x" << size.height() << " " << double(k) << " mode " << mode;
+      }
+      for (int level : {1, 3, 10, 100, -7, 0}) {
+        QImage dst = src.copy();
+        Twist(src, dst, level);
+        ASSERT_TRUE(SamePixels(dst, ref::Twist(src, level)))
+            << size.width() << "x" << size.height() << " " << level << " mode " << mode;
+      }
+      effects_detail::baselineVectorsOnly = false;
+      effects_detail::bandsOverride = 0;
     }
   }
 }
@@ -462,6 +482,42 @@ TEST(TileEffects, DistortionsStopAfterTheReportedRow)
     EXPECT_TRUE(SamePixels(part.copy(0, 0, 23, 3), full.copy(0, 0, 23, 3)));
     EXPECT_TRUE(SamePixels(part.copy(0, 3, 23, 297), blank.copy(0, 3, 23, 297)));
   }
+}
+
+TEST(EffectProgress, BandsOnThreadsReportInOrderAndStop)
+{
+  // Rows done by other threads are still reported one by one, in order,
+  // from the calling thread; a stop ends the run with the rows reported so
+  // far finished.
+  const QImage src = RandomBitmap(23, 300, 23);
+  using TRun = std::function<bool(QImage&, const TEffectProgress&)>;
+  const TRun runs[] = {
+      [&](QImage& i, const TEffectProgress& p) { return Twist(src, i, 50, p); },
+      [](QImage& i, const TEffectProgress& p) { return RankFilter(i, 20, 20, rkMedian, p); },
+      [](QImage& i, const TEffectProgress& p) { return RankFilter(i, 3, 3, rkMedian, p); }};
+  effects_detail::bandsOverride = 4;
+  const std::thread::id caller = std::this_thread::get_id();
+  for (const TRun& run : runs) {
+    TRecorder all;
+    QImage full = src.copy();
+    bool onCaller = true;
+    EXPECT_TRUE(run(full, [&](int p) {
+      onCaller = onCaller && std::this_thread::get_id() == caller;
+      return all.Callback()(p);
+    }));
+    ASSERT_EQ(all.seen.size(), 300u);
+    for (int y = 0; y < 300; ++y) ASSERT_EQ(all.seen[y], y * 100 / 299);
+    EXPECT_TRUE(onCaller);
+    for (int stopAt : {3, 150}) {
+      TRecorder stop;
+      stop.stopAt = stopAt;
+      QImage part = src.copy();
+      EXPECT_FALSE(run(part, stop.Callback()));
+      EXPECT_EQ(stop.seen.size(), size_t(stopAt));
+      EXPECT_TRUE(SamePixels(part.copy(0, 0, 23, stopAt), full.copy(0, 0, 23, stopAt)));
+    }
+  }
+  effects_detail::bandsOverride = 0;
 }
 
 TEST(EffectProgress, PercentagesStopsAndOneRow)

@@ -1,26 +1,30 @@
 // Minimum, median and maximum filters over a window that is shifted inward
 // at the left and top edges and cut off at the right and bottom edges.
 //
-// Minimum and maximum are separable: a horizontal pass and a vertical pass,
-// each with van Herk / Gil-Werman block prefix and suffix extremes, three
-// comparisons per value whatever the window size.
+// Minimum and maximum are separable: a horizontal pass (the row folded with
+// itself at doubling distances) and a vertical pass (van Herk / Gil-Werman
+// block extremes), both on whole vectors of bytes, in place.
 //
-// The median keeps one histogram per column (of the window's rows) and a
-// coarse 16-bin histogram of the window; the fine 256-bin histogram of the
-// window is only kept for the coarse bins the search visits and brought up to
-// date lazily (Perreault and Hébert). The zeros that pad a cut-off window are
-// counted at the bottom of the histogram.
+// The median of a small window (up to 100 entries) comes from a comparator
+// network on vectors of bytes. Larger windows keep one histogram per column
+// (of the window's rows) and a coarse 16-bin histogram of the window; the
+// fine 256-bin histogram of the window is only kept for the coarse bins the
+// search visits and brought up to date lazily (Perreault and Hébert). The
+// zeros that pad a cut-off window are counted at the bottom of the
+// histogram. Both may run in bands of rows on several threads.
 
 #include "imageeditor/effects/EffectSupport.h"
 
 #include <limits>
+#include <utility>
 #include <type_traits>
 #include <new>
 #include <vector>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
+#include <immintrin.h>
+
+// Functions built for processors with AVX2, called only where it is present.
+#define JKT_AVX2 __attribute__((target("avx2")))
 
 using namespace effects_detail;
 
@@ -44,109 +48,206 @@ TAxisWindows AxisWindows(int length, int size)
   return a;
 }
 
+// Byte vectors: 16 bytes with SSE2, 32 with AVX2. Code on 32-byte vectors is
+// built entirely into one AVX2 function (flatten), so no 32-byte vector is
+// ever passed through a call built without AVX; the compiler's note about
+// that calling convention does not apply anywhere in this file (templates
+// are built at its end, so the note is off for all of it).
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
+struct TBytes16 {
+  using T = __m128i;
+  static constexpr int kWidth = 16;
+  static T Load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+  static void Store(uint8_t* p, T v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+  static T Zero() { return _mm_setzero_si128(); }
+  static T Min(T a, T b) { return _mm_min_epu8(a, b); }
+  static T Max(T a, T b) { return _mm_max_epu8(a, b); }
+  // (a + b) div 2: the rounded-up mean less the odd bit.
+  static T Mean(T a, T b) { return _mm_sub_epi8(_mm_avg_epu8(a, b), _mm_and_si128(_mm_xor_si128(a, b), _mm_set1_epi8(1))); }
+};
+#if JKT_AVX2_TEMPLATES
+struct TBytes32 {
+  using T = __m256i;
+  static constexpr int kWidth = 32;
+  JKT_AVX2 static T Load(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+  JKT_AVX2 static void Store(uint8_t* p, T v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
+  JKT_AVX2 static T Zero() { return _mm256_setzero_si256(); }
+  JKT_AVX2 static T Min(T a, T b) { return _mm256_min_epu8(a, b); }
+  JKT_AVX2 static T Max(T a, T b) { return _mm256_max_epu8(a, b); }
+  JKT_AVX2 static T Mean(T a, T b)
+  {
+    return _mm256_sub_epi8(_mm256_avg_epu8(a, b), _mm256_and_si256(_mm256_xor_si256(a, b), _mm256_set1_epi8(1)));
+  }
+};
+#endif
+
 struct TMin {
   static uint8_t Pick(uint8_t a, uint8_t b) { return a < b ? a : b; }
-#ifdef __SSE2__
-  static __m128i Pick16(__m128i a, __m128i b) { return _mm_min_epu8(a, b); }
-#endif
+  template <class V>
+  static typename V::T Pick(typename V::T a, typename V::T b) { return V::Min(a, b); }
 };
 struct TMax {
   static uint8_t Pick(uint8_t a, uint8_t b) { return a > b ? a : b; }
-#ifdef __SSE2__
-  static __m128i Pick16(__m128i a, __m128i b) { return _mm_max_epu8(a, b); }
-#endif
+  template <class V>
+  static typename V::T Pick(typename V::T a, typename V::T b) { return V::Max(a, b); }
 };
 
-// dst[i] = the extreme of a[i] and b[i]; dst may be a or b.
-template <class Op>
-inline void PickRow(uint8_t* dst, const uint8_t* a, const uint8_t* b, size_t n)
-{
-  size_t i = 0;
-#ifdef __SSE2__
-  for (; i + 16 <= n; i += 16) {
-    const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
-    const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), Op::Pick16(va, vb));
+// The two row kernels of the minimum and maximum on byte vectors V.
+//   Pick: dst[i] = extreme of a[i] and b[i] (dst may be a or b).
+//   Fold: b[i] = extreme of b[i] and b[i + shift] for i < n − shift, in
+//         place from the front, so every read comes before the write that
+//         could touch it.
+template <class Op, class V>
+struct TRowKernels {
+  static void Pick(uint8_t* dst, const uint8_t* a, const uint8_t* b, size_t n)
+  {
+    size_t i = 0;
+    for (; i + V::kWidth <= n; i += V::kWidth)
+      V::Store(dst + i, Op::template Pick<V>(V::Load(a + i), V::Load(b + i)));
+    for (; i < n; ++i) dst[i] = Op::Pick(a[i], b[i]);
   }
+  static void Fold(uint8_t* b, size_t n, size_t shift)
+  {
+    if (n <= shift) return;
+    const size_t end = n - shift;
+    size_t i = 0;
+    for (; i + V::kWidth <= end; i += V::kWidth)
+      V::Store(b + i, Op::template Pick<V>(V::Load(b + i), V::Load(b + i + shift)));
+    for (; i < end; ++i) b[i] = Op::Pick(b[i], b[i + shift]);
+  }
+};
+
+#if JKT_AVX2_TEMPLATES
+// The AVX2 kernels, for processors that have it; they give the same bytes.
+template <class Op>
+__attribute__((target("avx2"), flatten)) void PickAvx2(uint8_t* dst, const uint8_t* a, const uint8_t* b, size_t n)
+{
+  TRowKernels<Op, TBytes32>::Pick(dst, a, b, n);
+}
+template <class Op>
+__attribute__((target("avx2"), flatten)) void FoldAvx2(uint8_t* b, size_t n, size_t shift)
+{
+  TRowKernels<Op, TBytes32>::Fold(b, n, shift);
+}
 #endif
-  for (; i < n; ++i) dst[i] = Op::Pick(a[i], b[i]);
-}
 
-// Extremes over windows lo … hi of a line of `count` elements with a
-// distance of `stride` (in units of T elements of `width` lanes). Every
-// window is at most `block` long, and a window that is shorter than that
-// ends at the end of the line. prefix[i] holds the extreme from the start of
-// i's block to i, suffix[i] from i to the end of its block.
+// Minimum or maximum in two passes. Across a row, after folding the row with
+// itself at distances of 1, 2, 4 … pixels, entry i holds the extreme of the
+// P pixels from i on (P the largest power of two not above the window), so a
+// whole window is the extreme of two entries; windows cut off at the right
+// end take a running extreme from the end of the row. Down the columns, the
+// rows are grouped in blocks as long as the window: a window spans the tail
+// of one block and the head of the next, so it is the extreme of that
+// block's running extreme from the bottom (kept for the whole block) and the
+// next block's running extreme from the top (one row, kept as the rows come
+// in). Rows are read in order and each result row is written as soon as its
+// window's last row has been read, which is never before the row itself, so
+// the picture is filtered in place.
 template <class Op>
-void BlockExtremes(const uint8_t* in, uint8_t* prefix, uint8_t* suffix, int count, int block,
-                   size_t lanes, size_t stride)
-{
-  for (int start = 0; start < count; start += block) {
-    const int end = std::min(start + block, count) - 1;
-    const size_t s0 = size_t(start) * stride;
-    for (size_t k = 0; k < lanes; ++k) prefix[s0 + k] = in[s0 + k];
-    for (int i = start + 1; i <= end; ++i) {
-      const size_t o = size_t(i) * stride;
-      PickRow<Op>(prefix + o, prefix + o - stride, in + o, lanes);
+class TMinMaxFilter {
+ public:
+  TMinMaxFilter(QImage& picture, int sizeX, int sizeY)
+      : w_(picture.width()), h_(picture.height()), n_(size_t(w_) * 3), sizeX_(sizeX),
+        wx_(AxisWindows(w_, sizeX)), wy_(AxisWindows(h_, sizeY)),
+        blockRows_(std::min<int64_t>(int64_t(sizeY) + 1, h_))
+  {
+    uint8_t* bits = picture.bits();
+    const qsizetype stride = picture.bytesPerLine();
+    rows_.resize(h_);
+    for (int y = 0; y < h_; ++y) rows_[y] = bits + y * stride;
+    [[maybe_unused]] const bool avx2 = UseAvx2();
+    pick_ = &TRowKernels<Op, TBytes16>::Pick;
+    fold_ = &TRowKernels<Op, TBytes16>::Fold;
+#if JKT_AVX2_TEMPLATES
+    if (avx2) {
+      pick_ = &PickAvx2<Op>;
+      fold_ = &FoldAvx2<Op>;
     }
-    const size_t e0 = size_t(end) * stride;
-    for (size_t k = 0; k < lanes; ++k) suffix[e0 + k] = in[e0 + k];
-    for (int i = end - 1; i >= start; --i) {
-      const size_t o = size_t(i) * stride;
-      PickRow<Op>(suffix + o, suffix + o + stride, in + o, lanes);
-    }
+#endif
+    blocks_[0].resize(size_t(blockRows_) * n_);
+    blocks_[1].resize(size_t(blockRows_) * n_);
+    running_.resize(n_);
+    folded_.resize(n_);
+    tail_.resize(n_);
+    while (full_ < w_ && int64_t(wx_.lo[full_]) + sizeX <= w_ - 1) ++full_;
+    while (power_ * 2 <= int64_t(sizeX) + 1) power_ *= 2;
   }
-}
 
-template <class Op>
-bool MinMaxFilter(QImage& picture, int sizeX, int sizeY, const TEffectProgress& progress)
-{
-  const int w = picture.width(), h = picture.height();
-  const TAxisWindows wx = AxisWindows(w, sizeX), wy = AxisWindows(h, sizeY);
-  const int blockX = int(std::min<int64_t>(int64_t(sizeX) + 1, w));
-  const int blockY = int(std::min<int64_t>(int64_t(sizeY) + 1, h));
-  const size_t rowBytes = size_t(w) * 3;
-
-  // Horizontal pass into `across`; `prefix` is scratch for now.
-  std::vector<uint8_t> across(rowBytes * h), prefix(rowBytes * h);
-  std::vector<uint8_t> rowPrefix(rowBytes), rowSuffix(rowBytes);
-  for (int y = 0; y < h; ++y) {
-    BlockExtremes<Op>(picture.constScanLine(y), rowPrefix.data(), rowSuffix.data(), w, blockX, 3, 3);
-    uint8_t* out = &across[rowBytes * y];
-    for (int x = 0; x < w; ++x) {
-      const int lo = wx.lo[x], hi = wx.hi[x];
-      const uint8_t* s = &rowSuffix[size_t(lo) * 3];
-      uint8_t* o = out + size_t(x) * 3;
-      if (lo / blockX != hi / blockX) {
-        const uint8_t* p = &rowPrefix[size_t(hi) * 3];
-        o[0] = Op::Pick(s[0], p[0]);
-        o[1] = Op::Pick(s[1], p[1]);
-        o[2] = Op::Pick(s[2], p[2]);
-      } else {
-        // Same block: the window runs from lo to the block's end.
-        o[0] = s[0];
-        o[1] = s[1];
-        o[2] = s[2];
+  bool Run(const TEffectProgress& progress)
+  {
+    const int64_t block = blockRows_;
+    int y = 0;
+    for (int r = 0; r < h_; ++r) {
+      const int64_t k = r / block, first = k * block;
+      uint8_t* rowInBlock = Block(k) + size_t(r - first) * n_;
+      Across(rows_[r], rowInBlock);
+      if (r == first) std::copy(rowInBlock, rowInBlock + n_, running_.data());
+      else pick_(running_.data(), running_.data(), rowInBlock, n_);
+      const bool blockEnds = r == h_ - 1 || r - first == block - 1;
+      if (blockEnds) {
+        // Running extremes from the bottom of the block, in place.
+        for (int64_t i = r - first - 1; i >= 0; --i) {
+          uint8_t* row = Block(k) + size_t(i) * n_;
+          pick_(row, row, row + n_, n_);
+        }
+      }
+      // Every result row whose window ends at row r.
+      for (; y < h_ && wy_.hi[y] == r; ++y) {
+        const int64_t lo = wy_.lo[y], kl = lo / block;
+        const uint8_t* fromBottom = Block(kl) + size_t(lo - kl * block) * n_;
+        if (kl == k) std::copy(fromBottom, fromBottom + n_, rows_[y]);  // the block itself
+        else pick_(rows_[y], fromBottom, running_.data(), n_);
+        if (!Report(progress, Percent(y, h_ - 1))) return false;
       }
     }
+    return true;
   }
 
-  // Vertical pass: block prefixes into `prefix`, suffixes in place.
-  BlockExtremes<Op>(across.data(), prefix.data(), across.data(), h, blockY, rowBytes, rowBytes);
-  for (int y = 0; y < h; ++y) {
-    const int lo = wy.lo[y], hi = wy.hi[y];
-    const uint8_t* s = &across[rowBytes * lo];
-    uint8_t* out = picture.scanLine(y);
-    if (lo / blockY != hi / blockY) {
-      const uint8_t* p = &prefix[rowBytes * hi];
-      PickRow<Op>(out, s, p, rowBytes);
-    } else {
-      std::copy(s, s + rowBytes, out);
+ private:
+  uint8_t* Block(int64_t k) { return blocks_[k & 1].data(); }
+
+  // The horizontal pass of one row. Windows x = 0 … full_ − 1 are whole:
+  // the first ones all start at pixel 0, then they move one pixel a pixel.
+  void Across(const uint8_t* in, uint8_t* out)
+  {
+    if (full_ > 0) {
+      std::copy(in, in + n_, folded_.data());
+      for (int64_t s = 1; s < power_; s *= 2) fold_(folded_.data(), n_, size_t(s) * 3);
+      const uint8_t* f = folded_.data();
+      const size_t second = size_t(int64_t(sizeX_) + 1 - power_) * 3;  // the second entry
+      int x = 0;
+      for (; x < full_ && wx_.lo[x] == 0; ++x)
+        for (int c = 0; c < 3; ++c) out[3 * x + c] = Op::Pick(f[c], f[second + c]);
+      if (x < full_) {
+        const size_t lo = size_t(wx_.lo[x]) * 3;
+        pick_(out + size_t(x) * 3, f + lo, f + lo + second, size_t(full_ - x) * 3);
+      }
     }
-    if (!Report(progress, Percent(y, h - 1))) return false;
+    if (full_ < w_) {
+      // Cut-off windows: running extremes from the right end.
+      uint8_t* t = tail_.data();
+      const size_t last = n_ - 3;
+      for (int c = 0; c < 3; ++c) t[last + c] = in[last + c];
+      for (size_t i = last; i-- > size_t(wx_.lo[full_]) * 3;) t[i] = Op::Pick(in[i], t[i + 3]);
+      for (int x = full_; x < w_; ++x)
+        for (int c = 0; c < 3; ++c) out[3 * x + c] = t[size_t(wx_.lo[x]) * 3 + c];
+    }
   }
-  return true;
-}
+
+  const int w_, h_;
+  const size_t n_;
+  const int sizeX_;
+  const TAxisWindows wx_, wy_;
+  const int64_t blockRows_;
+  int full_ = 0;         // windows that end at the last pixel or before it
+  int64_t power_ = 1;    // the largest power of two not above a whole window
+  std::vector<uint8_t*> rows_;
+  std::vector<uint8_t> blocks_[2], running_, folded_, tail_;
+  void (*pick_)(uint8_t*, const uint8_t*, const uint8_t*, size_t) = nullptr;
+  void (*fold_)(uint8_t*, size_t, size_t) = nullptr;
+};
 
 // Allocator giving 16-byte aligned blocks for the histogram arrays.
 template <class T>
@@ -205,6 +306,9 @@ inline void AddBins(uint32_t* to, const uint32_t* from, int n, bool add)
 
 // Cumulative counts of 16 bins and the search for the bin holding a rank.
 struct TCumulative16 {
+  static void Move(uint16_t* to, const uint16_t* plus, const uint16_t* minus, int n) { MoveBins(to, plus, minus, n); }
+  static void Add(uint16_t* to, const uint16_t* from, int n, bool add) { AddBins(to, from, n, add); }
+
   alignas(16) uint16_t sum[16];
 #ifdef __SSE2__
   __m128i f0, f1;  // the sums with the sign bit flipped, for unsigned compares
@@ -251,6 +355,9 @@ struct TCumulative16 {
 };
 
 struct TCumulative32 {
+  static void Move(uint32_t* to, const uint32_t* plus, const uint32_t* minus, int n) { MoveBins(to, plus, minus, n); }
+  static void Add(uint32_t* to, const uint32_t* from, int n, bool add) { AddBins(to, from, n, add); }
+
   int64_t sum[16];
   JKT_INLINE void Load(const uint32_t* bins)
   {
@@ -265,8 +372,54 @@ struct TCumulative32 {
   }
 };
 
-template <class Count>
-using TCumulative = std::conditional_t<sizeof(Count) == 2, TCumulative16, TCumulative32>;
+// The same with AVX2: all 16 sums in one register. The bins are moved in
+// whole registers as well, since a register read right after two half-size
+// writes of the same bytes would have to wait for them.
+struct TCumulative16Avx2 {
+  // to += plus − minus, or to ±= from, over n bins (n a multiple of 16).
+  JKT_AVX2 static void Move(uint16_t* to, const uint16_t* plus, const uint16_t* minus, int n)
+  {
+    for (int i = 0; i < n; i += 16) {
+      const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(to + i));
+      const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(plus + i));
+      const __m256i m = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(minus + i));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + i), _mm256_sub_epi16(_mm256_add_epi16(a, p), m));
+    }
+  }
+  JKT_AVX2 static void Add(uint16_t* to, const uint16_t* from, int n, bool add)
+  {
+    for (int i = 0; i < n; i += 16) {
+      const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(to + i));
+      const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + i));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + i), add ? _mm256_add_epi16(a, b) : _mm256_sub_epi16(a, b));
+    }
+  }
+
+  alignas(32) uint16_t sum[16];
+  __m256i f;  // the sums with the sign bit flipped, for unsigned compares
+
+  JKT_AVX2 void Load(const uint16_t* bins)
+  {
+    __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bins));
+    v = _mm256_add_epi16(v, _mm256_slli_si256(v, 2));
+    v = _mm256_add_epi16(v, _mm256_slli_si256(v, 4));
+    v = _mm256_add_epi16(v, _mm256_slli_si256(v, 8));
+    // Each half now holds its own running sums; the upper half gets the
+    // lower half's total added.
+    __m256i top = _mm256_shufflehi_epi16(v, 0xFF);
+    top = _mm256_unpackhi_epi64(top, top);
+    v = _mm256_add_epi16(v, _mm256_permute2x128_si256(top, top, 0x08));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(sum), v);
+    f = _mm256_xor_si256(v, _mm256_set1_epi16(int16_t(0x8000)));
+  }
+
+  JKT_AVX2 int Bin(int64_t r) const
+  {
+    const __m256i rv = _mm256_set1_epi16(int16_t(uint16_t(r) ^ 0x8000));
+    const unsigned above = unsigned(_mm256_movemask_epi8(_mm256_cmpgt_epi16(f, rv)));
+    return int(__builtin_ctz(above | 0x80000000u) / 2);
+  }
+};
 
 // Sliding-histogram median; Count must hold the largest window's pixel count.
 // Every column histogram is brought to the window's rows just before the
@@ -278,6 +431,7 @@ template <class Count>
 class TMedianFilter {
  public:
   static constexpr int kBandRows = 64;
+  static constexpr int kAhead = 2;
 
   TMedianFilter(const QImage& source, int sizeX, int sizeY)
       : src_(source), w_(source.width()), h_(source.height()),
@@ -285,23 +439,35 @@ class TMedianFilter {
         padded_((int64_t(sizeX) + 1) * (int64_t(sizeY) + 1)), rows_(h_)
   {
     for (int y = 0; y < h_; ++y) rows_[y] = src_.constScanLine(y);
-    // About 200 columns of histograms (300 KB) at a time.
+    // About 400 columns of histograms (600 KB) at a time: fewer restarts of
+    // the window at stripe edges, still well inside a second-level cache.
     const int64_t span = std::min<int64_t>(int64_t(sizeX) + 1, w_);
-    stripe_ = int(std::max<int64_t>(64, 200 - span));
+    stripe_ = int(std::max<int64_t>(64, 400 - span));
     const size_t columns = size_t(std::min<int64_t>(int64_t(stripe_) + span, w_));
     fine_.resize(columns * 768);
     coarse_.resize(columns * 48);
   }
 
-  bool Run(QImage& picture, const TEffectProgress& progress)
+  // Rows y0 … y1 − 1 of the picture at bits (rows stride bytes apart).
+  bool Run(uint8_t* bits, qsizetype stride, int y0, int y1, const TRowDone& rowDone)
   {
-    for (int band = 0; band < h_; band += kBandRows) {
-      const int bandEnd = std::min(band + kBandRows, h_);
-      for (int xs = 0; xs < w_; xs += stripe_) RunBlock(picture, band, bandEnd, xs, std::min(xs + stripe_, w_));
+    for (int band = y0; band < y1; band += kBandRows) {
+      const int bandEnd = std::min(band + kBandRows, y1);
+      for (int xs = 0; xs < w_; xs += stripe_) {
+        const int xe = std::min(xs + stripe_, w_);
+        if constexpr (sizeof(Count) == 2) {
+#if JKT_AVX2_TEMPLATES
+          if (UseAvx2()) RunBlockAvx2(bits, stride, band, bandEnd, xs, xe);
+          else
+#endif
+            RunBlock<TCumulative16>(bits, stride, band, bandEnd, xs, xe);
+        } else {
+          RunBlock<TCumulative32>(bits, stride, band, bandEnd, xs, xe);
+        }
+      }
       for (int y = band; y < bandEnd; ++y) {
-        if (!Report(progress, Percent(y, h_ - 1))) {
-          for (int r = y + 1; r < bandEnd; ++r)
-            std::copy(rows_[r], rows_[r] + size_t(w_) * 3, picture.scanLine(r));
+        if (!rowDone(y)) {
+          for (int r = y + 1; r < bandEnd; ++r) std::copy(rows_[r], rows_[r] + size_t(w_) * 3, bits + r * stride);
           return false;
         }
       }
@@ -310,7 +476,18 @@ class TMedianFilter {
   }
 
  private:
-  void RunBlock(QImage& picture, int band, int bandEnd, int xs, int xe)
+#if JKT_AVX2_TEMPLATES
+  // Everything it calls is built into it, with AVX2.
+  __attribute__((target("avx2"), flatten)) void RunBlockAvx2(uint8_t* bits, qsizetype stride, int band,
+                                                             int bandEnd, int xs, int xe)
+  {
+    if constexpr (sizeof(Count) == 2) RunBlock<TCumulative16Avx2>(bits, stride, band, bandEnd, xs, xe);
+  }
+#endif
+
+  // Rows band … bandEnd − 1, columns xs … xe − 1; TCumulative counts.
+  template <class TCumulative>
+  void RunBlock(uint8_t* bits, qsizetype stride, int band, int bandEnd, int xs, int xe)
   {
     // Ranks of the two middle entries of the padded, sorted window.
     const int64_t upper = padded_ / 2;
@@ -334,37 +511,40 @@ class TMedianFilter {
       for (auto& c : range_)
         for (TRange& r : c) r = {0, -1};
       int cols0 = base_, cols1 = base_ - 1;
+      // Column histograms are brought up to date a few columns before they
+      // enter the window: their counters are written byte by byte and read
+      // as vectors, and the processor must not wait for the one to reach the
+      // other.
+      int ready = base_ - 1;
+      const int lastColumn = wx_.hi[xe - 1];
 
-      uint8_t* out = picture.scanLine(y);
+      uint8_t* out = bits + y * stride;
       for (int x = xs; x < xe; ++x) {
         const int x0 = wx_.lo[x], x1 = wx_.hi[x];
+        for (; ready < x1; ++ready) UpdateColumn(ready + 1);
         if (cols1 + 1 == x1 && cols0 + 1 == x0) {
           // The usual step: one column in, one out.
-          UpdateColumn(x1);
-          MoveBins(kCoarse_, Coarse(x1), Coarse(cols0), 48);
+          TCumulative::Move(kCoarse_, Coarse(x1), Coarse(cols0), 48);
           cols0 = x0;
           cols1 = x1;
         }
-        while (cols1 < x1) {
-          ++cols1;
-          UpdateColumn(cols1);
-          AddBins(kCoarse_, Coarse(cols1), 48, true);
-        }
-        for (; cols0 < x0; ++cols0) AddBins(kCoarse_, Coarse(cols0), 48, false);
+        for (; cols1 < x1; ++cols1) TCumulative::Add(kCoarse_, Coarse(cols1 + 1), 48, true);
+        for (; cols0 < x0; ++cols0) TCumulative::Add(kCoarse_, Coarse(cols0), 48, false);
+        for (const int ahead = std::min(x1 + kAhead, lastColumn); ready < ahead; ++ready)
+          UpdateColumn(ready + 1);
         const int64_t zeros = padded_ - rowsIn * (x1 - x0 + 1);
         if (upper < zeros) {
           out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = 0;
           continue;
         }
         const int64_t lo = std::max<int64_t>(lower - zeros, 0), hi = upper - zeros;
-        uint8_t result[3];
         for (int c = 0; c < 3; ++c) {
-          TCumulative<Count> coarse, fine;
+          TCumulative coarse, fine;
           coarse.Load(&kCoarse_[c * 16]);
           const int binA = coarse.Bin(lo);
           const int64_t below = binA ? coarse.sum[binA - 1] : 0;
           const int64_t restA = lo - below;
-          fine.Load(Slice(c, binA, x0, x1));
+          fine.Load(Slice<TCumulative>(c, binA, x0, x1));
           const int fineA = fine.Bin(restA);
           int b;
           if (hi < int64_t(coarse.sum[binA])) {
@@ -372,15 +552,12 @@ class TMedianFilter {
             b = binA * 16 + (restB < int64_t(fine.sum[fineA]) ? fineA : fine.Bin(restB));
           } else {
             const int binB = coarse.Bin(hi);
-            fine.Load(Slice(c, binB, x0, x1));
+            fine.Load(Slice<TCumulative>(c, binB, x0, x1));
             b = binB * 16 + fine.Bin(hi - coarse.sum[binB - 1]);
           }
           const int a = lower < zeros ? 0 : binA * 16 + fineA;
-          result[c] = uint8_t((a + b) / 2);
+          out[3 * x + c] = uint8_t((a + b) / 2);
         }
-        out[3 * x] = result[0];
-        out[3 * x + 1] = result[1];
-        out[3 * x + 2] = result[2];
       }
     }
   }
@@ -429,6 +606,7 @@ class TMedianFilter {
   }
 
   // Brings the window's fine slice of coarse bin `bin` to columns x0 … x1.
+  template <class TCumulative>
   JKT_INLINE const Count* Slice(int c, int bin, int x0, int x1)
   {
     Count* s = kFine_[c][bin];
@@ -436,7 +614,7 @@ class TMedianFilter {
     int& hi = range_[c][bin].hi;
     const size_t at = size_t(c) * 256 + size_t(bin) * 16;
     if (hi + 1 == x1 && lo + 1 == x0 && hi >= lo) {
-      MoveBins(s, Fine(x1) + at, Fine(lo) + at, 16);
+      TCumulative::Move(s, Fine(x1) + at, Fine(lo) + at, 16);
       lo = x0;
       hi = x1;
       return s;
@@ -447,8 +625,8 @@ class TMedianFilter {
       lo = x0;
       hi = x0 - 1;
     }
-    for (; hi < x1; ++hi) AddBins(s, Fine(hi + 1) + at, 16, true);
-    for (; lo < x0; ++lo) AddBins(s, Fine(lo) + at, 16, false);
+    for (; hi < x1; ++hi) TCumulative::Add(s, Fine(hi + 1) + at, 16, true);
+    for (; lo < x0; ++lo) TCumulative::Add(s, Fine(lo) + at, 16, false);
     return s;
   }
 
@@ -460,13 +638,131 @@ class TMedianFilter {
   int stripe_ = 64, base_ = 0;
   std::vector<Count, TAlignedAllocator<Count>> fine_, coarse_;
   int dropFrom_ = 0, dropTo_ = 0, takeFrom_ = 0, takeTo_ = 0;
-  alignas(16) Count kCoarse_[48] = {};
-  alignas(16) Count kFine_[3][16][16] = {};
+  alignas(32) Count kCoarse_[48] = {};
+  alignas(32) Count kFine_[3][16][16] = {};
   // Columns each fine slice currently holds.
   struct TRange {
     int lo, hi;
   };
   TRange range_[3][16] = {};
+};
+
+// Median of small windows (at most kMaxEntries entries, the zeros of a
+// cut-off window included) through a comparator network: Batcher's
+// odd-even merge sort of the window's entries, keeping only the comparators
+// that lead to the two middle entries. Each comparator works on 16 or 32
+// bytes at once, one channel of one pixel per byte: along a row the window
+// of the next byte of the same channel lies three bytes further. Pixels
+// whose window is shifted or cut off at the left or right edge are done one
+// by one; rows cut off at the bottom get rows of zeros.
+class TSmallMedian {
+ public:
+  static constexpr int kMaxEntries = 100;
+
+  TSmallMedian(const QImage& source, int sizeX, int sizeY)
+      : src_(source), w_(source.width()), h_(source.height()), sizeX_(sizeX),
+        count_((sizeX + 1) * (sizeY + 1)), wx_(AxisWindows(w_, sizeX)), wy_(AxisWindows(h_, sizeY))
+  {
+    int p = 1;
+    while (p < count_) p *= 2;
+    std::vector<std::pair<int, int>> all;
+    for (int m = 1; m < p; m *= 2)
+      for (int k = m; k >= 1; k /= 2)
+        for (int j = k % m; j + k < p; j += 2 * k)
+          for (int i = 0; i < std::min(k, p - j - k); ++i)
+            if ((i + j) / (2 * m) == (i + j + k) / (2 * m) && i + j + k < count_)
+              all.push_back({i + j, i + j + k});  // pairs reaching past the entries compare with +∞
+    std::vector<bool> needed(count_, false);
+    needed[count_ / 2 - 1] = needed[count_ / 2] = true;
+    for (auto c = all.rbegin(); c != all.rend(); ++c) {
+      if (!needed[c->first] && !needed[c->second]) continue;
+      needed[c->first] = needed[c->second] = true;
+      network_.push_back(*c);
+    }
+    std::reverse(network_.begin(), network_.end());
+  }
+
+  // Whether a window of this size is small enough (and has two middle entries).
+  static bool Fits(int sizeX, int sizeY)
+  {
+    const int64_t entries = (int64_t(sizeX) + 1) * (int64_t(sizeY) + 1);
+    return sizeX >= 0 && sizeY >= 0 && entries >= 2 && entries <= kMaxEntries;
+  }
+
+  // Rows y0 … y1 − 1 of the picture at bits (rows stride bytes apart).
+  bool Run(uint8_t* bits, qsizetype stride, int y0, int y1, const TRowDone& rowDone) const
+  {
+    [[maybe_unused]] const bool avx2 = UseAvx2();
+    for (int y = y0; y < y1; ++y) {
+      uint8_t* out = bits + y * stride;
+#if JKT_AVX2_TEMPLATES
+      if (avx2) RowAvx2(y, out);
+      else
+#endif
+        Row<TBytes16>(y, out);
+      if (!rowDone(y)) return false;
+    }
+    return true;
+  }
+
+ private:
+#if JKT_AVX2_TEMPLATES
+  __attribute__((target("avx2"), flatten)) void RowAvx2(int y, uint8_t* out) const { Row<TBytes32>(y, out); }
+#endif
+
+  template <class V>
+  void Row(int y, uint8_t* out) const
+  {
+    using T = typename V::T;
+    const int y0 = wy_.lo[y], y1 = wy_.hi[y];
+    const int half = sizeX_ / 2;
+    // Pixels half … w − 1 − sizeX + half have whole windows starting at
+    // x − half; their bytes run from 3·half on.
+    const int64_t bytes = 3 * (int64_t(w_) - sizeX_);
+    int first = w_, last = w_;  // pixels done one by one: 0 … first − 1, last … w − 1
+    if (bytes >= V::kWidth) {
+      first = half;
+      last = w_ - sizeX_ + half;
+      const uint8_t* rows[kMaxEntries];
+      for (int r = y0; r <= y1; ++r) rows[r - y0] = src_.constScanLine(r);
+      const int rowsIn = y1 - y0 + 1;
+      T v[kMaxEntries];
+      for (int64_t b = 0;; b += V::kWidth) {
+        if (b + V::kWidth > bytes) b = bytes - V::kWidth;  // the last vector overlaps
+        int e = 0;
+        for (int r = 0; r < rowsIn; ++r)
+          for (int k = 0; k <= sizeX_; ++k) v[e++] = V::Load(rows[r] + b + 3 * k);
+        for (; e < count_; ++e) v[e] = V::Zero();
+        for (const auto& [i, j] : network_) {
+          const T a = v[i], c = v[j];
+          v[i] = V::Min(a, c);
+          v[j] = V::Max(a, c);
+        }
+        V::Store(out + 3 * half + b, V::Mean(v[count_ / 2 - 1], v[count_ / 2]));
+        if (b + V::kWidth >= bytes) break;
+      }
+    }
+    for (int x = 0; x < w_; ++x) {
+      if (x == first) x = last;
+      if (x >= w_) break;
+      uint8_t a[3][kMaxEntries] = {};
+      int e = 0;
+      for (int r = y0; r <= y1; ++r) {
+        const uint8_t* p = src_.constScanLine(r);
+        for (int c = wx_.lo[x]; c <= wx_.hi[x]; ++c, ++e)
+          for (int ch = 0; ch < 3; ++ch) a[ch][e] = p[3 * c + ch];
+      }
+      for (int ch = 0; ch < 3; ++ch) {
+        std::sort(a[ch], a[ch] + count_);
+        out[3 * x + ch] = uint8_t((a[ch][count_ / 2 - 1] + a[ch][count_ / 2]) / 2);
+      }
+    }
+  }
+
+  const QImage& src_;
+  const int w_, h_, sizeX_, count_;
+  const TAxisWindows wx_, wy_;
+  std::vector<std::pair<int, int>> network_;
 };
 
 }  // namespace
@@ -479,15 +775,27 @@ bool RankFilter(QImage& picture, int sizeX, int sizeY, int kind, const TEffectPr
   sizeX = std::max(sizeX, 0);
   sizeY = std::max(sizeY, 0);
   switch (kind) {
-    case rkMaximum: return MinMaxFilter<TMax>(picture, sizeX, sizeY, progress);
-    case rkMinimum: return MinMaxFilter<TMin>(picture, sizeX, sizeY, progress);
+    case rkMaximum: return TMinMaxFilter<TMax>(picture, sizeX, sizeY).Run(progress);
+    case rkMinimum: return TMinMaxFilter<TMin>(picture, sizeX, sizeY).Run(progress);
     case rkMedian: {
+      // Bands of rows may run on several threads; each has its own
+      // histograms and writes only its own rows.
       const QImage source = picture.copy();
-      const int64_t largest = std::min<int64_t>(int64_t(sizeX) + 1, picture.width()) *
-                              std::min<int64_t>(int64_t(sizeY) + 1, picture.height());
-      if (largest <= std::numeric_limits<uint16_t>::max())
-        return TMedianFilter<uint16_t>(source, sizeX, sizeY).Run(picture, progress);
-      return TMedianFilter<uint32_t>(source, sizeX, sizeY).Run(picture, progress);
+      uint8_t* bits = picture.bits();
+      const qsizetype stride = picture.bytesPerLine();
+      const int w = picture.width(), h = picture.height();
+      if (TSmallMedian::Fits(sizeX, sizeY)) {
+        const TSmallMedian small(source, sizeX, sizeY);
+        return RunBands(h, int64_t(w) * h, progress, [&](int y0, int y1, const TRowDone& rowDone) {
+          return small.Run(bits, stride, y0, y1, rowDone);
+        });
+      }
+      const int64_t largest = std::min<int64_t>(int64_t(sizeX) + 1, w) * std::min<int64_t>(int64_t(sizeY) + 1, h);
+      return RunBands(h, int64_t(w) * h, progress, [&](int y0, int y1, const TRowDone& rowDone) {
+        if (largest <= std::numeric_limits<uint16_t>::max())
+          return TMedianFilter<uint16_t>(source, sizeX, sizeY).Run(bits, stride, y0, y1, rowDone);
+        return TMedianFilter<uint32_t>(source, sizeX, sizeY).Run(bits, stride, y0, y1, rowDone);
+      });
     }
     default: return true;  // unknown kind: nothing to do
   }

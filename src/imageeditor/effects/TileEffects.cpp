@@ -8,9 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
+#include <immintrin.h>
 
 using namespace effects_detail;
 
@@ -221,7 +219,10 @@ struct TSampleSource {
   int w, h;
   std::vector<const uint8_t*> rows;
   const uint8_t* last;  // the last pixel, the only one without a fourth byte after it
-  explicit TSampleSource(const QImage& img) : w(img.width()), h(img.height()), rows(h)
+  const uint8_t* bits;  // rows at a distance of stride bytes
+  int64_t stride;
+  explicit TSampleSource(const QImage& img)
+      : w(img.width()), h(img.height()), rows(h), bits(img.constBits()), stride(img.bytesPerLine())
   {
     for (int y = 0; y < h; ++y) rows[y] = img.constScanLine(y);
     last = rows[h - 1] + 3 * (w - 1);
@@ -305,6 +306,91 @@ inline void Sample(const TSampleSource& src, float sx, float sy, uint8_t* out)
 #endif
 }
 
+// One axis of eight sample points with AVX2, as SampleAxis does it, for
+// points within 2^24 of the origin: the truncation, the two weights (swapped
+// below 0) and the wrapped positions of the two neighbours.
+struct TAxis8 {
+  __m256i first, second;
+  __m256 w0, w1;
+};
+
+__attribute__((target("avx2"))) inline TAxis8 Axis8(__m256 s, int size)
+{
+  const __m256i t = _mm256_cvttps_epi32(s);
+  const __m256 tf = _mm256_cvtepi32_ps(t);
+  const __m256 negative = _mm256_cmp_ps(s, _mm256_setzero_ps(), _CMP_LT_OQ);
+  const __m256 one = _mm256_set1_ps(1.0f);
+  const __m256 f = _mm256_blendv_ps(_mm256_sub_ps(s, tf), _mm256_sub_ps(tf, s), negative);
+  const __m256 g = _mm256_sub_ps(one, f);
+  TAxis8 a;
+  a.w0 = _mm256_blendv_ps(g, f, negative);
+  a.w1 = _mm256_blendv_ps(f, g, negative);
+  // The wrap: t mod size for t ≥ 0, size − 1 − ((−t) mod size) for t < 0,
+  // which is (t − 1) mod size, both in 0 … size − 1. Below 2^24 the single
+  // precision quotient is off by at most one, which the corrections take back.
+  const __m256i zero = _mm256_setzero_si256(), vsize = _mm256_set1_epi32(size);
+  const __m256i u = _mm256_add_epi32(t, _mm256_cmpgt_epi32(zero, t));
+  const __m256i q = _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(u), _mm256_set1_ps(float(size))));
+  __m256i m = _mm256_sub_epi32(u, _mm256_mullo_epi32(q, vsize));
+  m = _mm256_add_epi32(m, _mm256_and_si256(_mm256_cmpgt_epi32(zero, m), vsize));
+  m = _mm256_sub_epi32(m, _mm256_andnot_si256(_mm256_cmpgt_epi32(vsize, m), vsize));
+  a.first = m;
+  const __m256i next = _mm256_add_epi32(m, _mm256_set1_epi32(1));
+  a.second = _mm256_andnot_si256(_mm256_cmpeq_epi32(next, vsize), next);
+  return a;
+}
+
+// Eight samples at once with AVX2, with the same single-precision operations
+// in the same order as Sample. Writes four bytes per pixel like
+// Sample<true>; false, with nothing written, when a point lies 2^24 or more
+// from the origin (or is not a number) and needs the general path.
+__attribute__((target("avx2"))) bool Sample8(const TSampleSource& src, const float* sx,
+                                             const float* sy, uint8_t* out)
+{
+  const __m256 vx = _mm256_loadu_ps(sx), vy = _mm256_loadu_ps(sy);
+  const __m256 limit = _mm256_set1_ps(16777216.0f);
+  const __m256 absMask = _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF));
+  const __m256 near = _mm256_and_ps(_mm256_cmp_ps(_mm256_and_ps(vx, absMask), limit, _CMP_LT_OQ),
+                                    _mm256_cmp_ps(_mm256_and_ps(vy, absMask), limit, _CMP_LT_OQ));
+  if (_mm256_movemask_ps(near) != 0xFF) return false;
+  const TAxis8 ax = Axis8(vx, src.w), ay = Axis8(vy, src.h);
+
+  const __m256i stride = _mm256_set1_epi32(int(src.stride)), three = _mm256_set1_epi32(3);
+  const __m256i row0 = _mm256_mullo_epi32(ay.first, stride), row1 = _mm256_mullo_epi32(ay.second, stride);
+  const __m256i col0 = _mm256_mullo_epi32(ax.first, three), col1 = _mm256_mullo_epi32(ax.second, three);
+  __m256i at[4] = {_mm256_add_epi32(row0, col0), _mm256_add_epi32(row0, col1), _mm256_add_epi32(row1, col0),
+                   _mm256_add_epi32(row1, col1)};
+  // The last pixel has no fourth byte after it: it is read from one byte
+  // earlier and shifted down.
+  const __m256i lastPixel = _mm256_set1_epi32(int(src.last - src.bits));
+  const int* base = reinterpret_cast<const int*>(src.bits);
+  const __m256 k[4] = {_mm256_mul_ps(ax.w0, ay.w0), _mm256_mul_ps(ax.w1, ay.w0), _mm256_mul_ps(ax.w0, ay.w1),
+                       _mm256_mul_ps(ax.w1, ay.w1)};
+  __m256i p[4];
+  for (int i = 0; i < 4; ++i) {
+    const __m256i isLast = _mm256_cmpeq_epi32(at[i], lastPixel);
+    const __m256i word = _mm256_i32gather_epi32(base, _mm256_add_epi32(at[i], isLast), 1);
+    p[i] = _mm256_blendv_epi8(word, _mm256_srli_epi32(word, 8), isLast);
+  }
+  const __m256i byte = _mm256_set1_epi32(0xFF);
+  const __m256 magic = _mm256_set1_ps(8388608.0f), top = _mm256_set1_ps(255.0f);
+  __m256i packed = _mm256_setzero_si256();
+  for (int c = 0; c < 3; ++c) {
+    __m256 v[4];
+    for (int i = 0; i < 4; ++i) v[i] = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(p[i], 8 * c), byte));
+    __m256 sum = _mm256_mul_ps(v[0], k[0]);
+    sum = _mm256_add_ps(sum, _mm256_mul_ps(v[1], k[1]));
+    sum = _mm256_add_ps(sum, _mm256_mul_ps(v[2], k[2]));
+    sum = _mm256_add_ps(sum, _mm256_mul_ps(v[3], k[3]));
+    const __m256 rounded = _mm256_min_ps(_mm256_sub_ps(_mm256_add_ps(sum, magic), magic), top);
+    packed = _mm256_or_si256(packed, _mm256_slli_epi32(_mm256_cvttps_epi32(rounded), 8 * c));
+  }
+  alignas(32) uint32_t words[8];
+  _mm256_store_si256(reinterpret_cast<__m256i*>(words), packed);
+  for (int i = 0; i < 8; ++i) std::memcpy(out + 3 * i, &words[i], 4);
+  return true;
+}
+
 }  // namespace
 
 void BilinearSample(const QImage& source, float sx, float sy, uint8_t out[3])
@@ -314,41 +400,74 @@ void BilinearSample(const QImage& source, float sx, float sy, uint8_t out[3])
 
 namespace {
 
+// Starts loading the two source rows around (sx, sy) into the cache; a
+// point outside the picture is clamped, which is near enough for a hint.
+inline void PrefetchSample(const TSampleSource& src, float sx, float sy)
+{
+  const int ix = std::clamp(_mm_cvttss_si32(_mm_set_ss(sx)), 0, src.w - 1);
+  const int iy = std::clamp(_mm_cvttss_si32(_mm_set_ss(sy)), 0, src.h - 1);
+  _mm_prefetch(reinterpret_cast<const char*>(src.rows[iy] + 3 * ix), _MM_HINT_T0);
+  _mm_prefetch(reinterpret_cast<const char*>(src.rows[std::min(iy + 1, src.h - 1)] + 3 * ix), _MM_HINT_T0);
+}
+
 // Fills destination from bilinear samples of source at the points that
 // coords(y, x0, x1, sx, sy) gives for columns x0 … x1 − 1 of row y
 // (sx[i], sy[i] for column x0 + i). A distortion reads the source along
 // curves that cross many rows, so the work goes in bands of rows and, within
 // a band, in narrow tiles that touch far fewer source rows and pages than a
-// whole row. Each finished band is copied out row by row with its progress,
-// so a stop leaves the rows below the reported one untouched.
+// whole row; the points of a tile are worked out first, so that the reads of
+// the samples a few points ahead can be started while one is being summed.
+// Each finished band is copied out row by row with its progress, so a stop
+// leaves the rows below the reported one untouched.
 template <typename TCoords>
 bool Remap(const QImage& source, QImage& destination, const TEffectProgress& progress,
            const TCoords& coords)
 {
-  constexpr int kBand = 256, kTile = 16;
   const int w = destination.width(), h = destination.height();
+  constexpr int kBand = 256, kTile = 32, kAhead = 64;
   const size_t n = size_t(w) * 3;
   const TSampleSource sampled(source);
-  // Rows of the band with a spare byte each: every sample writes four bytes.
-  const size_t stride = n + 1;
-  std::vector<uint8_t> band(size_t(std::min(kBand, h)) * stride);
-  float sx[kTile], sy[kTile];
-  for (int y0 = 0; y0 < h; y0 += kBand) {
-    const int y1 = std::min(y0 + kBand, h);
-    for (int x0 = 0; x0 < w; x0 += kTile) {
-      const int x1 = std::min(x0 + kTile, w);
+  // Offsets of the eight-sample version must fit 32 bits.
+  const bool eight = UseAvx2() && sampled.stride * sampled.h < (int64_t(1) << 31);
+  uint8_t* bits = destination.bits();
+  const qsizetype bytesPerLine = destination.bytesPerLine();
+  // Bands of rows may run on several threads, each with its own buffers.
+  return RunBands(h, int64_t(w) * h, progress, [&](int first, int end, const TRowDone& rowDone) {
+    // Rows of the band with a spare byte each: every sample writes four bytes.
+    const size_t stride = n + 1;
+    std::vector<uint8_t> band(size_t(std::min(kBand, end - first)) * stride);
+    std::vector<float> sx(size_t(kBand) * kTile), sy(size_t(kBand) * kTile);
+    for (int y0 = first; y0 < end; y0 += kBand) {
+      const int y1 = std::min(y0 + kBand, end);
+      for (int x0 = 0; x0 < w; x0 += kTile) {
+        const int x1 = std::min(x0 + kTile, w), tw = x1 - x0;
+        for (int y = y0; y < y1; ++y) coords(y, x0, x1, &sx[size_t(y - y0) * tw], &sy[size_t(y - y0) * tw]);
+        const int count = (y1 - y0) * tw;
+        for (int i = 0; i < std::min(kAhead, count); ++i) PrefetchSample(sampled, sx[i], sy[i]);
+        for (int y = y0, i = 0; y < y1; ++y) {
+          uint8_t* out = band.data() + size_t(y - y0) * stride + size_t(x0) * 3;
+          int x = 0;
+          if (eight) {
+            for (; x + 8 <= tw; x += 8, i += 8) {
+              if (i + kAhead + 8 <= count)
+                for (int j = 0; j < 8; ++j) PrefetchSample(sampled, sx[i + kAhead + j], sy[i + kAhead + j]);
+              if (!Sample8(sampled, &sx[i], &sy[i], out + 3 * x))
+                for (int j = 0; j < 8; ++j) Sample<true>(sampled, sx[i + j], sy[i + j], out + 3 * (x + j));
+            }
+          }
+          for (; x < tw; ++x, ++i) {
+            if (i + kAhead < count) PrefetchSample(sampled, sx[i + kAhead], sy[i + kAhead]);
+            Sample<true>(sampled, sx[i], sy[i], out + 3 * x);
+          }
+        }
+      }
       for (int y = y0; y < y1; ++y) {
-        coords(y, x0, x1, sx, sy);
-        uint8_t* out = band.data() + size_t(y - y0) * stride;
-        for (int x = x0; x < x1; ++x) Sample<true>(sampled, sx[x - x0], sy[x - x0], out + 3 * x);
+        std::memcpy(bits + y * bytesPerLine, band.data() + size_t(y - y0) * stride, n);
+        if (!rowDone(y)) return false;
       }
     }
-    for (int y = y0; y < y1; ++y) {
-      std::memcpy(destination.scanLine(y), band.data() + size_t(y - y0) * stride, n);
-      if (!Report(progress, Percent(y, h - 1))) return false;
-    }
-  }
-  return true;
+    return true;
+  });
 }
 
 }  // namespace
@@ -437,19 +556,52 @@ bool Twist(const QImage& source, QImage& destination, int level, const TEffectPr
     colDx[x] = float(x) - cx;
     colDx2[x] = colDx[x] * colDx[x];
   }
+  // The arithmetic runs four columns at a time with the same single-precision
+  // operations; only the arctangent and the sine and cosine are called one
+  // by one. The angle atan(dy / dx), plus π when dx < 0, needs no test for
+  // dx = 0: dy / 0 is ±∞, whose arctangent is ±π/2 as wanted (dy = 0 there
+  // is the centre, whose point is the centre itself).
+  constexpr int kChunk = 64;
   auto coords = [&](int y, int x0, int x1, float* sxs, float* sys) {
+    alignas(16) float ratio[kChunk], turn[kChunk], cosine[kChunk], sine[kChunk];
     const float dy = float(y) - cy, dy2 = dy * dy;
-    for (int x = x0; x < x1; ++x) {
-      const float dx = colDx[x];
-      const float r = std::sqrt(colDx2[x] + dy2);
-      float u = 0.0f, v = 0.0f;
-      if (r != 0.0f) {
-        const float theta = Angle(dx, dy) - r / K + kHalfPi;
-        u = r * std::cos(theta);
-        v = r * std::sin(theta);
+    const __m128 vdy = _mm_set1_ps(dy), vdy2 = _mm_set1_ps(dy2), vK = _mm_set1_ps(K),
+                 vHalfPi = _mm_set1_ps(kHalfPi), vPi = _mm_set1_ps(kPi), vcx = _mm_set1_ps(cx),
+                 vcy = _mm_set1_ps(cy), zero = _mm_setzero_ps();
+    for (int c0 = x0; c0 < x1; c0 += kChunk) {
+      const int n = std::min(kChunk, x1 - c0), n4 = (n + 3) & ~3;
+      // Columns past n repeat the last one, so whole groups of four stay
+      // defined; their results are not stored.
+      auto load = [&](const std::vector<float>& v, int i) {
+        alignas(16) float f[4];
+        for (int j = 0; j < 4; ++j) f[j] = v[size_t(c0 + std::min(i + j, n - 1))];
+        return _mm_load_ps(f);
+      };
+      for (int i = 0; i < n4; i += 4) _mm_store_ps(ratio + i, _mm_div_ps(vdy, load(colDx, i)));
+      for (int i = 0; i < n; ++i) ratio[i] = std::atan(ratio[i]);
+      for (int i = 0; i < n4; i += 4) {
+        const __m128 dx = load(colDx, i);
+        const __m128 r = _mm_sqrt_ps(_mm_add_ps(load(colDx2, i), vdy2));
+        const __m128 angle = _mm_add_ps(_mm_load_ps(ratio + i), _mm_and_ps(_mm_cmplt_ps(dx, zero), vPi));
+        _mm_store_ps(turn + i, _mm_add_ps(_mm_sub_ps(angle, _mm_div_ps(r, vK)), vHalfPi));
       }
-      sxs[x - x0] = u + cx;
-      sys[x - x0] = v + cy;
+      for (int i = 0; i < n; ++i) {
+        cosine[i] = std::cos(turn[i]);
+        sine[i] = std::sin(turn[i]);
+      }
+      for (int i = 0; i < n4; i += 4) {
+        const __m128 r = _mm_sqrt_ps(_mm_add_ps(load(colDx2, i), vdy2));
+        const __m128 centre = _mm_cmpeq_ps(r, zero);
+        const __m128 u = _mm_andnot_ps(centre, _mm_mul_ps(r, _mm_load_ps(cosine + i)));
+        const __m128 v = _mm_andnot_ps(centre, _mm_mul_ps(r, _mm_load_ps(sine + i)));
+        alignas(16) float px[4], py[4];
+        _mm_store_ps(px, _mm_add_ps(u, vcx));
+        _mm_store_ps(py, _mm_add_ps(v, vcy));
+        for (int j = 0; j < 4 && i + j < n; ++j) {
+          sxs[c0 - x0 + i + j] = px[j];
+          sys[c0 - x0 + i + j] = py[j];
+        }
+      }
     }
   };
   return Remap(source, destination, progress, coords);
