@@ -193,12 +193,12 @@ for o in 2 3 4 5 6 7 8; do
   cp tiff/tool_libtiff_none.tif tiff/tool_libtiff_orient$o.tif
   tiffset -s 274 $o tiff/tool_libtiff_orient$o.tif
 done
-pamtotiff -lzw "$tmp/rgb16.ppm" > tiff/tool_netpbm_rgb16.tif
-pamtotiff -flate "$tmp/grey16.pgm" > tiff/tool_netpbm_grey16.tif
-pamtotiff -indexbits=4 "$tmp/pal16.ppm" > tiff/tool_netpbm_pal4.tif
-pamtotiff -indexbits=8 "$tmp/pal16.ppm" > tiff/tool_netpbm_pal8.tif
-pamtotiff -miniswhite "$tmp/mono.pbm" > tiff/tool_netpbm_miniswhite.tif
-pamtotiff -miniswhite "$tmp/grey.pgm" > tiff/tool_netpbm_grey_miniswhite.tif
+pamtotiff -lzw < "$tmp/rgb16.ppm" > tiff/tool_netpbm_rgb16.tif
+pamtotiff -flate < "$tmp/grey16.pgm" > tiff/tool_netpbm_grey16.tif
+pamtotiff -indexbits=4 < "$tmp/pal16.ppm" > tiff/tool_netpbm_pal4.tif
+pamtotiff -indexbits=8 < "$tmp/pal16.ppm" > tiff/tool_netpbm_pal8.tif
+pamtotiff -miniswhite < "$tmp/mono.pbm" > tiff/tool_netpbm_miniswhite.tif
+pamtotiff -miniswhite < "$tmp/grey.pgm" > tiff/tool_netpbm_grey_miniswhite.tif
 for f in tiff/tool_libtiff_*.tif tiff/tool_netpbm_*.tif; do
   # Turned upright row by row: libtiff's own whole-picture reader does not
   # turn pictures stored on their side (orientations 5 to 8).
