@@ -206,6 +206,13 @@ for f in tiff/tool_libtiff_*.tif tiff/tool_netpbm_*.tif; do
 done
 # JPEG inside TIFF (YCbCr), which netpbm does not read.
 ppm2tiff -c jpeg:90 "$tmp/rgb.ppm" tiff/tool_libtiff_jpeg.tif;            ref_im tiff/tool_libtiff_jpeg.tif
+# The same on its side (orientation 6: turned a quarter clockwise), which
+# takes libtiff's whole-picture reader. ImageMagick turns such a picture
+# twice, so the reference is its reading of the picture without the tag,
+# turned.
+cp tiff/tool_libtiff_jpeg.tif tiff/tool_libtiff_jpeg_orient6.tif
+tiffset -s 274 6 tiff/tool_libtiff_jpeg_orient6.tif
+"$IM" tiff/tool_libtiff_jpeg.tif -rotate 90 -depth 8 PAM:tiff/tool_libtiff_jpeg_orient6.tif.ref.pam
 "$IM" "$tmp/rgb.ppm" -colorspace CMYK tiff/tool_im_cmyk.tif;            ref_im tiff/tool_im_cmyk.tif
 "$IM" "$tmp/rgba.png" tiff/tool_im_rgba.tif;                            ref_im tiff/tool_im_rgba.tif
 "$IM" "$tmp/rgba.png" -define tiff:alpha=associated tiff/tool_im_rgba_assoc.tif

@@ -182,6 +182,7 @@ TEST(ToolFixtures, Tiff)
   ExpectLikeTool("tiff/tool_im_rgb16.tif");
   ExpectLikeTool("tiff/tool_netpbm_grey16.tif", 1);
   ExpectLikeTool("tiff/tool_libtiff_jpeg.tif", 2);
+  ExpectLikeTool("tiff/tool_libtiff_jpeg_orient6.tif", 2);
 }
 
 TEST(ToolFixtures, Gif)
