@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Jacketeer needs to build, test and run.
 # Only what is missing is installed, so a second run costs almost nothing.
+# Packages are installed without their recommendations, so everything needed
+# is named here: libwmf draws metafile text only with fonts-urw-base35, and
+# the Help command opens the manual through xdg-open (xdg-utils).
 set -euo pipefail
 
 JKT_PACKAGES=(
@@ -8,7 +11,7 @@ JKT_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
   libjpeg62-turbo-dev libgif-dev libtiff-dev libpng-dev libfontconfig-dev
   libwmf-dev libemf2svg-dev
-  fonts-liberation fonts-dejavu-core
+  fonts-liberation fonts-dejavu-core fonts-urw-base35 xdg-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils
 )

@@ -2,9 +2,10 @@
 //
 // Bitmaps: file header plus a core (12 byte), OS/2 (16…64 byte) or info
 // (40, 52, 56, 108, 124 byte) header; 1, 2, 4, 8, 16, 24 and 32 bits a
-// pixel; 4- and 8-bit run-length compression; bit-field masks; rows stored
-// bottom-up or (negative height) top-down. A file without the file header
-// (a packed DIB) is read as well.
+// pixel; 4- and 8-bit run-length compression; bit-field masks (a 32-bit
+// picture with an alpha mask is laid on white); rows stored bottom-up or
+// (negative height) top-down. A file without the file header (a packed DIB)
+// is read as well.
 //
 // Icons and cursors: the first image of the directory, either a bitmap of
 // doubled height (colour bitmap then a 1-bit AND mask) or a PNG stream.
@@ -36,26 +37,38 @@ struct TBgr {
   uint8_t B = 0, G = 0, R = 0;
 };
 
-// One channel of a bit-field pixel: where it sits and how to stretch it to 0…255.
+// One channel of a bit-field pixel: where it sits and how to stretch it to
+// 0…255. Channels of up to 8 bits are widened by repeating their bits (5-bit
+// 24 becomes 198, as in the Targa reader); wider or gapped masks are scaled.
 struct TMaskChannel {
   uint32_t Mask = 0;
   int Shift = 0;
   uint32_t Max = 0;  // largest value after shifting
+  int Bits = 0;      // width of a gapless mask of up to 8 bits, else 0
 
   void Set(uint32_t mask)
   {
     Mask = mask;
     Shift = 0;
     Max = 0;
+    Bits = 0;
     if (mask == 0) return;
     while (!(mask & 1u)) { mask >>= 1; ++Shift; }
     Max = mask;  // may contain gaps; still a sound upper bound
+    if ((Max & (Max + 1)) == 0 && Max <= 0xFF)
+      while (Max >> Bits) ++Bits;
   }
   uint8_t Get(uint32_t px) const
   {
     if (Max == 0) return 0;
-    const uint64_t v = (px & Mask) >> Shift;
-    return uint8_t((v * 255 + Max / 2) / Max);
+    const uint32_t v = (px & Mask) >> Shift;
+    if (Bits == 0) return uint8_t((uint64_t(v) * 255 + Max / 2) / Max);
+    uint32_t out = 0;
+    for (int at = 8 - Bits;; at -= Bits) {
+      out |= at >= 0 ? v << at : v >> -at;
+      if (at <= 0) break;
+    }
+    return uint8_t(out);
   }
 };
 
@@ -382,6 +395,27 @@ private:
   QImage& m_img;
 };
 
+// Lays a picture on white by its alpha (one byte a pixel, picture row
+// order). An alpha of 0 everywhere means the writer left it empty: the
+// picture stays opaque and the result is false.
+bool LayOnWhite(QImage& img, const std::vector<uint8_t>& alpha)
+{
+  const size_t w = size_t(img.width());
+  if (alpha.size() != w * size_t(img.height())) return false;
+  bool any = false;
+  for (uint8_t a : alpha) if (a != 0) { any = true; break; }
+  if (!any) return false;
+  for (int y = 0; y < img.height(); ++y) {
+    uint8_t* d = img.scanLine(y);
+    const uint8_t* a = alpha.data() + size_t(y) * w;
+    for (size_t x = 0; x < w; ++x) {
+      const int inv = 255 - a[x];
+      for (int k = 0; k < 3; ++k) d[3 * x + k] = uint8_t((d[3 * x + k] * a[x] + 255 * inv + 127) / 255);
+    }
+  }
+  return true;
+}
+
 // False when the uncompressed pixel rows can not fit into `size` bytes.
 bool RawDataFits(const TDibInfo& info, size_t size, QString& error)
 {
@@ -438,7 +472,11 @@ bool DecodeDib(TByteReader& r, size_t pixelOffset, const TDecodeOptions& opt, TD
   QImage img = NewBitmap24(int(info.Width), int(info.Height), error);
   if (img.isNull()) return false;
   TDibPixels pixels(info, pal, img);
+  // 32-bit pixels with an alpha mask are laid on white.
+  std::vector<uint8_t> alpha;
+  if (info.BitCount == 32 && info.HasMasks && info.Masks[3] != 0) pixels.Alpha = &alpha;
   if (!pixels.Decode(r.Data() + at, r.Size() - at, opt.Progress, error)) return false;
+  LayOnWhite(img, alpha);
   out.Bitmap = img;
   out.Width = int(info.Width);
   out.Height = int(info.Height);
@@ -473,20 +511,7 @@ bool DecodeIconBitmap(const uint8_t* data, size_t size, TDecodedImage& out, QStr
   if (info.BitCount == 32) pixels.Alpha = &alpha;
   if (!pixels.Decode(data + at, size - at, TDecodeProgress(), error)) return false;
 
-  bool useAlpha = false;
-  if (info.BitCount == 32) {
-    for (uint8_t a : alpha) if (a != 0) { useAlpha = true; break; }
-  }
-  if (useAlpha) {
-    for (int y = 0; y < h; ++y) {
-      uint8_t* d = img.scanLine(y);
-      const uint8_t* a = alpha.data() + size_t(y) * size_t(w);
-      for (int x = 0; x < w; ++x) {
-        const int inv = 255 - a[x];
-        for (int k = 0; k < 3; ++k) d[3 * x + k] = uint8_t((d[3 * x + k] * a[x] + 255 * inv + 127) / 255);
-      }
-    }
-  } else {
+  if (!LayOnWhite(img, alpha)) {
     // The AND mask: a set bit shows the background (white). Icons that
     // leave the mask out are drawn opaque.
     const size_t maskStride = size_t(((w + 31) / 32) * 4);

@@ -54,6 +54,10 @@ bool DecodeTiff(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage
 bool DecodeBmp(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage& out, QString& error);
 bool DecodeIcon(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage& out, QString& error);
 bool DecodeWmf(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage& out, QString& error);
+// Where the WMF reader has libwmf look for its fonts. Empty (the default)
+// keeps the folders libwmf was built with; tests set an empty folder to draw
+// as on a machine without those fonts.
+void SetWmfFontFolder(const QString& folder);
 bool DecodeEmf(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage& out, QString& error);
 bool DecodeTarga(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage& out, QString& error);
 bool DecodePcx(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage& out, QString& error);

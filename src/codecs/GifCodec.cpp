@@ -268,6 +268,17 @@ QImage TGifAnimation::NewCanvas() const
   return canvas;
 }
 
+QImage TGifAnimation::FirstFrameOnWhite() const
+{
+  QString error;
+  if (FrameCount() == 0 || !CheckImageSize(ScreenWidth, ScreenHeight, error)) return QImage();
+  QImage canvas(ScreenWidth, ScreenHeight, QImage::Format_BGR888);
+  if (canvas.isNull()) return canvas;
+  FillRect(canvas, 0, 0, ScreenWidth, ScreenHeight, 0xFFFFFF);
+  DrawFrame(0, canvas);
+  return canvas;
+}
+
 void TGifAnimation::FillRect(QImage& canvas, int left, int top, int width, int height, TColor color) const
 {
   const int x0 = std::max(0, left), y0 = std::max(0, top);
@@ -342,12 +353,11 @@ bool DecodeGifFirstFrame(const QByteArray& data, const TDecodeOptions&, TDecoded
 {
   TGifAnimation gif;
   if (!gif.LoadFromData(data, error)) return false;
-  QImage canvas = gif.NewCanvas();
+  QImage canvas = gif.FirstFrameOnWhite();
   if (canvas.isNull()) {
     error = QStringLiteral("Not enough memory for the GIF picture");
     return false;
   }
-  gif.RenderFrame(0, canvas, nullptr);
   out.Bitmap = canvas;
   out.Width = gif.ScreenWidth;
   out.Height = gif.ScreenHeight;

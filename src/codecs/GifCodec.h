@@ -58,6 +58,12 @@ public:
   // (null when the size is refused).
   QImage NewCanvas() const;
 
+  // The first frame as a still picture: drawn on white, so that its
+  // transparent pixels and the screen around it come out white, as the
+  // transparent parts of every other picture format do (null when the size
+  // is refused).
+  QImage FirstFrameOnWhite() const;
+
 private:
   void FillRect(QImage& canvas, int left, int top, int width, int height, TColor color) const;
 };

@@ -5,15 +5,18 @@
 #include "codecs/Codec.h"
 #include "codecs/CodecUtil.h"
 
+#include <QFile>
 #include <QPainter>
 #include <QSvgRenderer>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <mutex>
 
 #include <emf2svg.h>
 #include <libwmf/api.h>
+#include <libwmf/font.h>
 #include <libwmf/gd.h>
 #include <libwmf/gd/gd.h>
 
@@ -152,6 +155,116 @@ struct TGdImage {
   }
 };
 
+// ---- WMF fonts ----
+//
+// libwmf loads a font for the default text settings before the first record
+// is played, and stops with an error when it finds no font file at all, even
+// for a drawing that holds no text. Its own font loader is therefore wrapped:
+// a font that can not be loaded is noted instead of stopping the drawing, and
+// only text that would be drawn with it stops the drawing, with a message that
+// names the missing fonts.
+
+std::mutex g_fontFolderLock;
+QString g_fontFolder;  // empty: the folders libwmf was built with
+
+QString FontFolderSetting()
+{
+  std::lock_guard<std::mutex> lock(g_fontFolderLock);
+  return g_fontFolder;
+}
+
+struct TWmfFontState {
+  wmfMap Map = nullptr;
+  wmfStringWidth StringWidth = nullptr;
+  void (*DrawText)(wmfAPI*, wmfDrawText_t*) = nullptr;
+  bool TextWithoutFont = false;
+};
+
+TWmfFontState* FontState(wmfAPI* api) { return static_cast<TWmfFontState*>(api->user_data); }
+
+wmfFontmapData* FontmapData(wmfAPI* api)
+{
+  auto* fonts = static_cast<wmfFontData*>(api->font_data);
+  return fonts ? static_cast<wmfFontmapData*>(fonts->user_data) : nullptr;
+}
+
+void MapFont(wmfAPI* api, wmfFont* font)
+{
+  const wmf_error_t before = api->err;
+  FontState(api)->Map(api, font);
+  // No font file: the font stays without a face; text drawn with it is refused.
+  if (font && font->user_data && !WMF_FONT_FTFACE(font) &&
+      (api->err == wmf_E_BadFile || api->err == wmf_E_DeviceError))
+    api->err = before;
+}
+
+float StringWidth(wmfAPI* api, wmfFont* font, char* text)
+{
+  if (!font || !WMF_FONT_FTFACE(font)) return 0.0f;
+  return FontState(api)->StringWidth(api, font, text);
+}
+
+void DrawText(wmfAPI* api, wmfDrawText_t* text)
+{
+  if (!text || !text->dc || !text->dc->font || !WMF_FONT_FTFACE(text->dc->font)) {
+    FontState(api)->TextWithoutFont = true;
+    api->err = wmf_E_DeviceError;
+    return;
+  }
+  FontState(api)->DrawText(api, text);
+}
+
+// Puts the wrappers in place and, when a folder is set, makes it the only
+// place libwmf looks for font files.
+bool InstallFontHandling(wmfAPI* api, TWmfFontState& state, const QString& folder)
+{
+  auto* fonts = static_cast<wmfFontData*>(api->font_data);
+  auto* functions = static_cast<wmfFunctionReference*>(api->function_reference);
+  wmfFontmapData* fontmap = FontmapData(api);
+  if (!fonts || !fonts->map || !fonts->stringwidth || !functions || !functions->draw_text || !fontmap)
+    return false;
+  state.Map = fonts->map;
+  state.StringWidth = fonts->stringwidth;
+  state.DrawText = functions->draw_text;
+  api->user_data = &state;
+  fonts->map = MapFont;
+  fonts->stringwidth = StringWidth;
+  functions->draw_text = DrawText;
+  if (!folder.isEmpty()) {
+    const QByteArray path = QFile::encodeName(folder);
+    auto** dirs = static_cast<char**>(wmf_malloc(api, 2 * sizeof(char*)));
+    if (!dirs) return false;
+    dirs[0] = wmf_strdup(api, path.constData());
+    dirs[1] = nullptr;
+    if (!dirs[0]) return false;
+    fontmap->fontdirs = dirs;
+  }
+  return true;
+}
+
+QString MissingFontsMessage(wmfAPI* api)
+{
+  // The first folder is the one libwmf searches first: its own, or the one set.
+  QString folder = QStringLiteral("its font folder");
+  if (wmfFontmapData* fontmap = FontmapData(api); fontmap && fontmap->fontdirs && fontmap->fontdirs[0])
+    folder = QFile::decodeName(fontmap->fontdirs[0]);
+  return QStringLiteral("The metafile holds text, and the fonts to draw it with are missing: none were found in "
+                        "%1 (they come with the package fonts-urw-base35)")
+      .arg(folder);
+}
+
+// The reason libwmf gave up, in words.
+QString WmfFailure(wmfAPI* api, const TWmfFontState& fonts)
+{
+  if (fonts.TextWithoutFont) return MissingFontsMessage(api);
+  switch (api->err) {
+  case wmf_E_InsMem: return QStringLiteral("Not enough memory to draw the metafile");
+  case wmf_E_BadFormat:
+  case wmf_E_EOF: return QStringLiteral("The metafile is damaged");
+  default: return QStringLiteral("The metafile could not be drawn");
+  }
+}
+
 struct TWmfApi {
   wmfAPI* Api = nullptr;
   bool Opened = false;
@@ -166,6 +279,12 @@ struct TWmfApi {
 
 }  // namespace
 
+void SetWmfFontFolder(const QString& folder)
+{
+  std::lock_guard<std::mutex> lock(g_fontFolderLock);
+  g_fontFolder = folder;
+}
+
 bool DecodeWmf(const QByteArray& data, const TDecodeOptions&, TDecodedImage& out, QString& error)
 {
   uint32_t largestRecord = 0;
@@ -176,11 +295,16 @@ bool DecodeWmf(const QByteArray& data, const TDecodeOptions&, TDecodedImage& out
   QByteArray copy = data;
   for (int i = 0; i < 4; ++i) copy[qsizetype(start + 12 + i)] = char((largestRecord >> (8 * i)) & 0xFF);
 
+  TWmfFontState fonts;  // outlives the library instance that points at it
   TWmfApi wmf;
   wmfAPI_Options options = {};
   options.function = wmf_gd_function;
   const unsigned long flags = WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
   if (wmf_api_create(&wmf.Api, flags, &options) != wmf_E_None || !wmf.Api) {
+    error = QStringLiteral("The metafile reader could not be started");
+    return false;
+  }
+  if (!InstallFontHandling(wmf.Api, fonts, FontFolderSetting())) {
     error = QStringLiteral("The metafile reader could not be started");
     return false;
   }
@@ -191,14 +315,14 @@ bool DecodeWmf(const QByteArray& data, const TDecodeOptions&, TDecodedImage& out
   wmf.Opened = true;
   wmfD_Rect bbox = {};
   if (wmf_scan(wmf.Api, 0, &bbox) != wmf_E_None) {
-    error = QStringLiteral("The metafile is damaged");
+    error = WmfFailure(wmf.Api, fonts);
     return false;
   }
   int w = 0, h = 0;
   if (!PlaceableSize(data, w, h)) {
     unsigned int dw = 0, dh = 0;
     if (wmf_display_size(wmf.Api, &dw, &dh, kScreenDpi, kScreenDpi) != wmf_E_None) {
-      error = QStringLiteral("The metafile is damaged");
+      error = WmfFailure(wmf.Api, fonts);
       return false;
     }
     w = int(std::min<unsigned>(dw, unsigned(kMaxImageSide) + 1));
@@ -218,7 +342,7 @@ bool DecodeWmf(const QByteArray& data, const TDecodeOptions&, TDecodedImage& out
   TGdImage image{static_cast<gdImagePtr>(gd->gd_image)};
   gd->gd_image = nullptr;
   if (played != wmf_E_None || !image.Image) {
-    error = QStringLiteral("The metafile is damaged");
+    error = WmfFailure(wmf.Api, fonts);
     return false;
   }
   const int* pixels = wmf_gd_image_pixels(image.Image);

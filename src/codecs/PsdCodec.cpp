@@ -3,6 +3,8 @@
 // duotone, multichannel, indexed, RGB, CMYK or Lab mode at 1, 8, 16 or 32
 // bits a channel. The channels are stored one after the other, so a row is
 // complete (and goes to the preview) only while the last channel is read.
+// Extra channels are not drawn: Photoshop stores the merged picture already
+// blended with white where it is transparent.
 #include "codecs/CodecUtil.h"
 
 #include <cmath>
@@ -242,11 +244,11 @@ bool DecodePsd(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage&
             LabToBgr(p0[x], p1[x], p2[x], d);
             break;
           case kModeCmyk: {
-            // Stored inverted: 255 is no ink.
+            // Stored inverted: 255 is no ink. Truncated, as libtiff does.
             const uint32_t k = last[size_t(x)];
-            d[0] = uint8_t((p2[x] * k + 127) / 255);
-            d[1] = uint8_t((p1[x] * k + 127) / 255);
-            d[2] = uint8_t((p0[x] * k + 127) / 255);
+            d[0] = uint8_t(p2[x] * k / 255);
+            d[1] = uint8_t(p1[x] * k / 255);
+            d[2] = uint8_t(p0[x] * k / 255);
             break;
           }
           default:

@@ -3,6 +3,9 @@
 // encoded, 8, 15, 16, 24 or 32 bits a pixel, stored from the top or the
 // bottom row and from the left or the right. Rows are handed on in the
 // order they are stored, so a bottom-up file fills its preview upwards.
+// A 32-bit picture whose header declares 8 alpha bits is laid on white,
+// unless every alpha value is 0 (writers that declare alpha and leave it
+// empty mean an opaque picture).
 #include "codecs/CodecUtil.h"
 
 #include <utility>
@@ -25,6 +28,7 @@ struct TTgaHeader {
   bool Rle() const { return ImageType >= 9; }
   int BaseType() const { return ImageType & 7; }
   bool TopDown() const { return (Descriptor & 0x20) != 0; }
+  bool DeclaresAlpha() const { return Depth == 32 && BaseType() == 2 && (Descriptor & 0x0F) == 8; }
   bool RightToLeft() const { return (Descriptor & 0x10) != 0; }
 };
 
@@ -121,6 +125,21 @@ bool ReadHeader(TByteReader& r, TTgaHeader& h, QString& error)
   return CheckImageSize(h.Width, h.Height, error);
 }
 
+// True when any pixel of a 32-bit picture has an alpha other than 0; reads
+// the pixels from a copy of the reader, so the caller's position stays.
+bool AnyAlpha(const TByteReader& at, const TTgaHeader& h)
+{
+  TByteReader r = at;
+  TPixelStream stream(r, 4, h.Rle());
+  std::vector<uint8_t> raw(size_t(h.Width) * 4);
+  for (int fy = 0; fy < h.Height; ++fy) {
+    if (!stream.ReadRow(raw.data(), h.Width)) return false;
+    for (size_t i = 3; i < raw.size(); i += 4)
+      if (raw[i] != 0) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool DecodeTarga(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage& out, QString& error)
@@ -156,6 +175,7 @@ bool DecodeTarga(const QByteArray& data, const TDecodeOptions& opt, TDecodedImag
   QImage img = NewBitmap24(h.Width, h.Height, error);
   if (img.isNull()) return false;
 
+  const bool alpha = h.DeclaresAlpha() && AnyAlpha(r, h);
   const bool bottomUp = !h.TopDown();
   std::vector<uint8_t> raw(size_t(h.Width) * size_t(bytesPerPixel));
   std::vector<uint8_t> row(size_t(h.Width) * 3);
@@ -183,6 +203,9 @@ bool DecodeTarga(const QByteArray& data, const TDecodeOptions& opt, TDecodedImag
         d[0] = d[1] = d[2] = s[0];
       } else if (bytesPerPixel == 2) {
         From555(uint32_t(s[0]) | (uint32_t(s[1]) << 8), d);
+      } else if (alpha) {
+        const int a = s[3], inv = 255 - a;
+        for (int k = 0; k < 3; ++k) d[k] = uint8_t((s[k] * a + 255 * inv + 127) / 255);
       } else {
         d[0] = s[0]; d[1] = s[1]; d[2] = s[2];
       }

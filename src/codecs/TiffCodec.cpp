@@ -1,7 +1,9 @@
 // TIFF reading through libtiff from memory. The common layouts (bilevel,
 // greyscale, palette, RGB with or without alpha, CMYK; 1 to 16 bits a sample;
 // strips or tiles) are converted here row by row; anything else goes through
-// libtiff's RGBA reader in bands.
+// libtiff's RGBA reader in bands. Every orientation the file may state is
+// turned upright; a picture stored on its side reaches the preview only
+// once it is whole.
 #include "codecs/Codec.h"
 #include "codecs/CodecUtil.h"
 
@@ -132,7 +134,7 @@ inline uint8_t To8(uint32_t v, int bits)
 {
   switch (bits) {
   case 8: return uint8_t(v);
-  case 16: return uint8_t(v >> 8);
+  case 16: return uint8_t((v * 255 + 32767) / 65535);
   case 1: return v ? 255 : 0;
   case 2: return uint8_t(v * 85);
   case 4: return uint8_t(v * 17);
@@ -192,6 +194,12 @@ void ConvertRow(const TLayout& L, const uint8_t* row, int width, uint8_t* bgr)
   }
 }
 
+// Orientations 5 to 8: the stored rows are the picture's columns.
+bool OnItsSide(uint16_t orientation)
+{
+  return orientation >= ORIENTATION_LEFTTOP && orientation <= ORIENTATION_LEFTBOT;
+}
+
 // Decides whether the native path can read this file, and how.
 bool NativeLayout(TIFF* tif, TLayout& L)
 {
@@ -203,10 +211,11 @@ bool NativeLayout(TIFF* tif, TLayout& L)
   if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric))
     photometric = spp >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
   if (format != SAMPLEFORMAT_UINT || spp < 1 || spp > 8) return false;
-  // Pictures stored bottom-up or mirrored are turned upright by the general reader.
+  // Pictures stored bottom-up or mirrored are turned upright by the general
+  // reader; those stored on their side are read as stored and turned after.
   uint16_t orientation = ORIENTATION_TOPLEFT;
   TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
-  if (orientation != ORIENTATION_TOPLEFT) return false;
+  if (orientation != ORIENTATION_TOPLEFT && !OnItsSide(orientation)) return false;
   if (planar != PLANARCONFIG_CONTIG && spp > 1) return false;
   if (bits != 1 && bits != 2 && bits != 4 && bits != 8 && bits != 16) return false;
   L.Bits = bits;
@@ -358,13 +367,14 @@ bool ReadThroughRgba(TIFF* tif, TOutput& out, const TTiffMessages& msgs, QString
     return false;
   }
   struct TEnd { TIFFRGBAImage* I; ~TEnd() { TIFFRGBAImageEnd(I); } } end{&img};
-  img.req_orientation = ORIENTATION_TOPLEFT;
   // A picture stored bottom-up is turned over within each band, so the bands
-  // are taken from the bottom of the stored picture.
+  // are taken from the bottom of the stored picture. One stored on its side
+  // is read as stored (asking for its own orientation turns nothing) and
+  // turned by the caller.
   uint16_t orientation = ORIENTATION_TOPLEFT;
   TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
-  const bool flipped = orientation == ORIENTATION_BOTLEFT || orientation == ORIENTATION_BOTRIGHT ||
-                       orientation == ORIENTATION_LEFTBOT || orientation == ORIENTATION_RIGHTBOT;
+  img.req_orientation = OnItsSide(orientation) ? orientation : ORIENTATION_TOPLEFT;
+  const bool flipped = orientation == ORIENTATION_BOTLEFT || orientation == ORIENTATION_BOTRIGHT;
   constexpr int kBand = 16;
   std::vector<uint32_t> raster(size_t(out.Width) * kBand);
   for (int y0 = 0; y0 < out.Height; y0 += kBand) {
@@ -390,6 +400,27 @@ bool ReadThroughRgba(TIFF* tif, TOutput& out, const TTiffMessages& msgs, QString
     }
   }
   return true;
+}
+
+// The upright picture of one stored on its side (orientations 5 to 8): its
+// width is the stored height. Row r, column c of the stored picture is
+// column r (5, 8) or width - 1 - r (6, 7), row c (5, 6) or height - 1 - c
+// (7, 8) of the upright one.
+QImage TurnUpright(const QImage& stored, uint16_t orientation, QString& error)
+{
+  const int w = stored.height(), h = stored.width();
+  QImage upright = NewBitmap24(w, h, error);
+  if (upright.isNull()) return upright;
+  const bool mirrorX = orientation == ORIENTATION_RIGHTTOP || orientation == ORIENTATION_RIGHTBOT;
+  const bool mirrorY = orientation == ORIENTATION_RIGHTBOT || orientation == ORIENTATION_LEFTBOT;
+  std::vector<const uint8_t*> rows(static_cast<size_t>(w));
+  for (int x = 0; x < w; ++x) rows[size_t(x)] = stored.constScanLine(mirrorX ? w - 1 - x : x);
+  for (int y = 0; y < h; ++y) {
+    const size_t col = size_t(mirrorY ? h - 1 - y : y) * 3;
+    uint8_t* d = upright.scanLine(y);
+    for (int x = 0; x < w; ++x, d += 3) std::memcpy(d, rows[size_t(x)] + col, 3);
+  }
+  return upright;
 }
 
 }  // namespace
@@ -437,17 +468,23 @@ bool DecodeTiff(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage
     bitCount = spp == 2 || spp >= 4 ? 32 : 24;
   }
 
-  TOutput dest(opt, int(w), int(h));
+  uint16_t orientation = ORIENTATION_TOPLEFT;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
+  const bool onItsSide = OnItsSide(orientation);
+  // A picture on its side is read whole as stored, then turned and handed on.
+  TDecodeOptions storedOpt;
+  storedOpt.Progress = opt.Progress;
+  TOutput dest(onItsSide ? storedOpt : opt, int(w), int(h));
   const bool tiled = TIFFIsTiled(tif);
   // Tiles arrive a band at a time, so they are gathered in the bitmap even
   // when a sink is listening.
-  if (!opt.Sink || tiled) {
+  if (!opt.Sink || tiled || onItsSide) {
     dest.Bitmap = NewBitmap24(int(w), int(h), error);
     if (dest.Bitmap.isNull()) return false;
   } else {
     dest.Row.assign(size_t(w) * 3, 0xFF);
   }
-  if (opt.Sink) opt.Sink->Begin(int(w), int(h), false);
+  if (opt.Sink && !onItsSide) opt.Sink->Begin(int(w), int(h), false);
 
   bool ok;
   if (!native) ok = ReadThroughRgba(tif, dest, msgs, error);
@@ -455,9 +492,18 @@ bool DecodeTiff(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage
   else ok = ReadStrips(tif, layout, dest, msgs, error);
   if (!ok) return false;
 
-  out.Bitmap = dest.Bitmap;
-  out.Width = int(w);
-  out.Height = int(h);
+  QImage picture = dest.Bitmap;
+  if (onItsSide) {
+    picture = TurnUpright(dest.Bitmap, orientation, error);
+    if (picture.isNull()) return false;
+    if (opt.Sink) {
+      opt.Sink->Begin(picture.width(), picture.height(), false);
+      for (int y = 0; y < picture.height(); ++y) opt.Sink->Row(y, picture.constScanLine(y));
+    }
+  }
+  out.Bitmap = picture;
+  out.Width = picture.isNull() ? int(w) : picture.width();
+  out.Height = picture.isNull() ? int(h) : picture.height();
   out.BitCount = bitCount;
   return true;
 }

@@ -774,10 +774,9 @@ bool LoadPreviewFile(const QString& fileName, QImage& dest, TGifAnimation* anima
       if (!gif.LoadFromData(data, error) || gif.FrameCount() == 0) return false;
       bool ok = true;
       if (gif.FrameCount() == 1) {
-        QImage canvas = gif.NewCanvas();
+        const QImage canvas = gif.FirstFrameOnWhite();
         if (canvas.isNull()) return false;
-        gif.RenderFrame(0, canvas, nullptr);
-        ok = place(To24(canvas), gif.ScreenWidth, gif.ScreenHeight, 0xFFFFFF);
+        ok = place(canvas, gif.ScreenWidth, gif.ScreenHeight, 0xFFFFFF);
       } else {
         if (outWidth) *outWidth = gif.ScreenWidth;
         if (outHeight) *outHeight = gif.ScreenHeight;

@@ -68,16 +68,18 @@ TEST(GifReader, AnimationKeepsFramesClippedToTheScreen)
   EXPECT_EQ(f2.Indexes, QByteArray("\x00\x03\x00\x00", 4));
 }
 
-TEST(GifReader, FirstFrameShowsBackgroundThroughTransparency)
+TEST(GifReader, FirstFrameShowsWhiteThroughTransparency)
 {
+  // The still picture lays the frame on white, as every other format's
+  // transparency; the background colour (green) belongs to playing.
   const TDecodedImage out = DecodeOk(DecodeGifFirstFrame, Fixture("gif/anim_10x8.gif"));
   ASSERT_EQ(out.Bitmap.size(), QSize(10, 8));
   EXPECT_EQ(out.BitCount, 2);
-  const uint32_t green = Rgb(0, 255, 0), red = Rgb(255, 0, 0), blue = Rgb(0, 0, 255);
-  EXPECT_EQ(PixelAt(out.Bitmap, 0, 0), green);   // outside the frame
+  const uint32_t white = Rgb(255, 255, 255), red = Rgb(255, 0, 0), blue = Rgb(0, 0, 255);
+  EXPECT_EQ(PixelAt(out.Bitmap, 0, 0), white);   // outside the frame
   EXPECT_EQ(PixelAt(out.Bitmap, 2, 1), red);     // frame pixel
-  EXPECT_EQ(PixelAt(out.Bitmap, 4, 1), green);   // transparent index
-  EXPECT_EQ(PixelAt(out.Bitmap, 4, 2), green);
+  EXPECT_EQ(PixelAt(out.Bitmap, 4, 1), white);   // transparent index
+  EXPECT_EQ(PixelAt(out.Bitmap, 4, 2), white);
   EXPECT_EQ(PixelAt(out.Bitmap, 6, 4), blue);
 }
 

@@ -1,5 +1,7 @@
 #include "LibraryReaderSupport.h"
 
+#include <QTemporaryDir>
+
 namespace {
 
 // Both fixtures draw a red square over the left half and a blue rectangle
@@ -124,6 +126,34 @@ TEST(MetafileReader, VeryLargeDrawingsAreDrawnSmaller)
   ASSERT_EQ(out.Bitmap.size(), QSize(4096, 2048));
   EXPECT_COLOR_NEAR(out.Bitmap, 512, 1024, Rgb(255, 0, 0), 8);
   EXPECT_COLOR_NEAR(out.Bitmap, 3072, 1536, Rgb(0, 0, 255), 8);
+}
+
+}  // namespace
+
+namespace {
+
+// Points the WMF reader at another font folder for the length of a test.
+class TFontFolderGuard {
+public:
+  explicit TFontFolderGuard(const QString& folder) { SetWmfFontFolder(folder); }
+  ~TFontFolderGuard() { SetWmfFontFolder(QString()); }
+};
+
+TEST(MetafileReader, WithoutFontsDrawingsAreDrawnAndTextIsRefusedByName)
+{
+  QTemporaryDir empty;
+  ASSERT_TRUE(empty.isValid());
+  TFontFolderGuard guard(empty.path());
+  // No text: drawn as with fonts.
+  ExpectRects(DecodeOk(DecodeWmf, Fixture("wmf/rects_96x48.wmf")));
+  // Text: the message names the missing fonts and where they were looked for.
+  TDecodedImage out;
+  QString error;
+  EXPECT_FALSE(DecodeWmf(Fixture("wmf/shapes_text.wmf"), TDecodeOptions{}, out, error));
+  EXPECT_TRUE(error.contains("fonts to draw it with are missing")) << error.toStdString();
+  EXPECT_TRUE(error.contains(empty.path())) << error.toStdString();
+  EXPECT_FALSE(error.contains("damaged")) << error.toStdString();
+  EXPECT_TRUE(out.Bitmap.isNull());
 }
 
 }  // namespace
