@@ -2,7 +2,6 @@
 
 #include "imagelib/ImageLoader.h"
 
-#include <QCollator>
 #include <QFile>
 #include <QHash>
 
@@ -55,23 +54,43 @@ bool ListPictureFiles(const QString& folder, std::vector<TListedFile>& files, co
   return true;
 }
 
+int CompareNatural(const QString& a, const QString& b)
+{
+  qsizetype i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (a[i].isDigit() && b[j].isDigit()) {
+      // Runs of digits by value: leading zeros skipped, then the longer run
+      // is the larger number, else the first differing digit decides.
+      qsizetype ei = i, ej = j;
+      while (ei < a.size() && a[ei].isDigit()) ++ei;
+      while (ej < b.size() && b[ej].isDigit()) ++ej;
+      qsizetype si = i, sj = j;
+      while (si + 1 < ei && a[si] == QLatin1Char('0')) ++si;
+      while (sj + 1 < ej && b[sj] == QLatin1Char('0')) ++sj;
+      if (ei - si != ej - sj) return ei - si < ej - sj ? -1 : 1;
+      for (; si < ei; ++si, ++sj)
+        if (a[si] != b[sj]) return a[si].digitValue() < b[sj].digitValue() ? -1 : 1;
+      i = ei;
+      j = ej;
+      continue;
+    }
+    const QChar ca = a[i].toCaseFolded(), cb = b[j].toCaseFolded();
+    if (ca != cb) return ca.unicode() < cb.unicode() ? -1 : 1;
+    ++i;
+    ++j;
+  }
+  if (i < a.size()) return 1;
+  if (j < b.size()) return -1;
+  return 0;
+}
+
 void SortByName(std::vector<TListedFile>& files)
 {
-  QCollator collator;
-  collator.setNumericMode(true);
-  collator.setCaseSensitivity(Qt::CaseInsensitive);
-  std::vector<std::pair<QCollatorSortKey, size_t>> keys;
-  keys.reserve(files.size());
-  for (size_t i = 0; i < files.size(); ++i) keys.emplace_back(collator.sortKey(files[i].Name), i);
-  std::stable_sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
-    const int c = a.first.compare(b.first);
+  std::stable_sort(files.begin(), files.end(), [](const TListedFile& a, const TListedFile& b) {
+    const int c = CompareNatural(a.Name, b.Name);
     if (c != 0) return c < 0;
-    return files[a.second].RawName < files[b.second].RawName;  // same text, different bytes
+    return a.RawName < b.RawName;  // same text (case, or bytes that are not text), different files
   });
-  std::vector<TListedFile> sorted;
-  sorted.reserve(files.size());
-  for (const auto& k : keys) sorted.push_back(std::move(files[k.second]));
-  files.swap(sorted);
 }
 
 // ---------------------------------------------------------------- worker

@@ -50,8 +50,9 @@ struct TListedFile {
 bool ListPictureFiles(const QString& folder, std::vector<TListedFile>& files,
                       const std::atomic<bool>* stop = nullptr);
 
-// Natural order of file names: case-insensitive, digits by value
-// ("photo 2" before "photo 10").
+// Natural order of file names: case-insensitive, runs of digits by value
+// ("photo 2" before "photo 10"); < 0, 0 or > 0.
+int CompareNatural(const QString& a, const QString& b);
 void SortByName(std::vector<TListedFile>& files);
 
 // The thumbnail box and the load the worker uses for one picture.
