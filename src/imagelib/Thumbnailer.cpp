@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMimeData>
@@ -20,6 +21,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QTextBoundaryFinder>
+#include <QToolTip>
 #include <QUrl>
 
 #include <algorithm>
@@ -177,6 +179,16 @@ protected:
   {
     if (m_grid->m_scrollBar->isVisible()) QApplication::sendEvent(m_grid->m_scrollBar, e);
   }
+  bool event(QEvent* e) override
+  {
+    if (e->type() != QEvent::ToolTip) return QWidget::event(e);
+    // The whole name of the picture under the pointer (the cell may show it cut).
+    auto* help = static_cast<QHelpEvent*>(e);
+    const int i = m_grid->ItemAt(help->pos());
+    if (i >= 0) QToolTip::showText(help->globalPos(), m_grid->Item(i).Name, this, m_grid->CellRect(i));
+    else QToolTip::hideText();
+    return true;
+  }
   void focusInEvent(QFocusEvent*) override { update(); }
   void focusOutEvent(QFocusEvent*) override { update(); }
   void dragEnterEvent(QDragEnterEvent* e) override { Offer(e); }
@@ -319,7 +331,7 @@ void TThumbnail::StartWorker()
 
 void TThumbnail::SetWorkerRange()
 {
-  if (m_worker) m_worker->SetRange(m_firstVisible, std::min(m_lastVisible, Count() - 1));
+  if (m_worker) m_worker->SetRange(m_firstVisible, m_lastVisible);  // the worker limits it to its list
 }
 
 void TThumbnail::SetGentle(bool gentle)
@@ -783,7 +795,6 @@ void TThumbnail::MousePress(QMouseEvent* e)
   ClickSelect(i, m_mods);
   m_onItem = i >= 0;
   if (m_onItem) {
-    if (!(m_mods & Qt::ShiftModifier)) m_box->setToolTip(m_items[size_t(i)].Name);
     FocusItem(i);
     ScrollIntoView(i);
   }
@@ -793,7 +804,13 @@ void TThumbnail::MousePress(QMouseEvent* e)
 
 void TThumbnail::MouseMove(QMouseEvent* e)
 {
-  if (!m_down || !(e->buttons() & Qt::LeftButton)) return;
+  if (!m_down) return;
+  if (!(e->buttons() & Qt::LeftButton)) {  // the release went elsewhere (a window opened meanwhile)
+    QMouseEvent release(QEvent::MouseButtonRelease, e->position(), e->globalPosition(), Qt::LeftButton,
+                        Qt::NoButton, e->modifiers());
+    MouseRelease(&release);
+    return;
+  }
   m_current = e->position().toPoint();
   m_mods = e->modifiers();
   if (m_onItem) {
