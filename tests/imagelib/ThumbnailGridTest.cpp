@@ -235,8 +235,14 @@ TEST_F(ThumbnailGridTest, RubberBandBlocksGapsAndAutoScroll)
   QTest::mouseRelease(box(), Qt::LeftButton, Qt::NoModifier, QPoint(6, 300));
 }
 
-TEST_F(ThumbnailGridTest, NamesAreCutWithEllipsis)
+TEST_F(ThumbnailGridTest, NamesAreCutWithEllipsisAndInfoLines)
 {
+  EXPECT_EQ(ThumbInfoLine(100, 50, 1), QStringLiteral("100x50x2"));
+  EXPECT_EQ(ThumbInfoLine(100, 50, 4), QStringLiteral("100x50x16"));
+  EXPECT_EQ(ThumbInfoLine(100, 50, 8), QStringLiteral("100x50x256"));
+  EXPECT_EQ(ThumbInfoLine(100, 50, 15), QStringLiteral("100x50x15b"));
+  EXPECT_EQ(ThumbInfoLine(100, 50, 32), QStringLiteral("100x50x32b"));
+
   MakeGrid(2, 300);
   const QFontMetrics fm(box()->font());
   const QString name = QStringLiteral("A rather long picture name for one cell.jpg");
@@ -308,6 +314,18 @@ TEST_F(ThumbnailGridTest, FocusKeysAndDoubleClick)
   QTest::mouseDClick(box(), Qt::LeftButton, Qt::NoModifier, CellCentre(4));
   ASSERT_EQ(opened.size(), 2);
   EXPECT_EQ(opened[1], folder + "pic004.bmp");
+
+  // The focus follows its file when a rescan moves it, and is dropped when the file goes.
+  QFile::remove(folder + "pic000.bmp");
+  grid->Refresh();
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_EQ(grid->Focused(), 3);
+  EXPECT_EQ(grid->FocusedName(), QStringLiteral("pic004.bmp"));
+  QFile::remove(folder + "pic004.bmp");
+  grid->Refresh();
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_EQ(grid->Focused(), -1);
+  EXPECT_TRUE(grid->FocusedName().isEmpty());
 }
 
 TEST_F(ThumbnailGridTest, RefreshKeepsUnchangedThumbnailsAndMakesVisibleCellsFirst)
@@ -333,6 +351,7 @@ TEST_F(ThumbnailGridTest, RefreshKeepsUnchangedThumbnailsAndMakesVisibleCellsFir
   EXPECT_EQ(progress, 0);
   EXPECT_EQ(grid->Item(5).Bitmap.cacheKey(), kept.cacheKey());
   EXPECT_EQ(Selected(), std::vector<int>({2}));  // the selection is kept
+  EXPECT_EQ(grid->Focused(), 2);
 
   // One file changes size: only it is made again, the total follows.
   const qint64 before = total;
