@@ -22,12 +22,9 @@ total=500
 source "$root/scripts/deps.sh"
 jkt_install libvips-tools libjpeg-turbo-progs imagemagick time
 
-if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-fi
-cmake --build "$build" --target thumbnail_grid
-tool=$(find "$build" -name thumbnail_grid -type f -perm -u+x | head -n 1)
-[ -n "$tool" ] || { echo "thumbnail_grid was not built" >&2; exit 1; }
+# shellcheck source=build_tool.sh
+source "$root/bench/build_tool.sh"
+tool=$(jkt_bench_tool "$root" "$build" thumbnail_grid)
 
 # 25 plasma-and-noise photographs, each encoded at five qualities and stored
 # in four orientations: 500 different files of 4000 × 3000.
