@@ -29,7 +29,8 @@ bool ListPictureFiles(const QString& folder, std::vector<TListedFile>& files, co
 {
   files.clear();
   const QByteArray path = QFile::encodeName(folder);
-  DIR* dir = ::opendir(path.isEmpty() ? "." : path.constData());
+  if (path.isEmpty()) return false;
+  DIR* dir = ::opendir(path.constData());
   if (!dir) return false;
   const int fd = ::dirfd(dir);
   while (const dirent* e = ::readdir(dir)) {

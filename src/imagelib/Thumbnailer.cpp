@@ -293,6 +293,11 @@ void TThumbnail::SetFolder(const QString& folder)
     Layout();
     m_box->update();
   }
+  if (m_folder.isEmpty()) {  // a blank folder shows nothing
+    m_refreshPending = false;
+    if (OnIdle) OnIdle();
+    return;
+  }
   StartWorker();
 }
 

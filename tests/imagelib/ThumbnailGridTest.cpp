@@ -116,6 +116,12 @@ protected:
 TEST_F(ThumbnailGridTest, GeometryRowsHitTestAndScrolling)
 {
   Show(10, 4, 400);
+  int idle = 0;
+  grid->OnIdle = [&] { ++idle; };
+  grid->SetFolder(dir.path());  // the shown folder, without its separator: nothing to do
+  EXPECT_FALSE(grid->Running());
+  EXPECT_EQ(idle, 1);
+  grid->OnIdle = nullptr;
   EXPECT_EQ(grid->Columns(), 4);
   EXPECT_EQ(grid->Rows(), 3);  // 10 items in 4 columns
 
