@@ -347,6 +347,7 @@ void TThumbnail::SetGentle(bool gentle)
 void TThumbnail::WorkerNotices()
 {
   if (!m_worker) return;
+  const TMakeThumbnailThread* worker = m_worker.get();
   std::vector<TThumbnailNotice> notices = m_worker->TakeNotices();
   bool repaint = false;
   for (TThumbnailNotice& n : notices) {
@@ -379,7 +380,9 @@ void TThumbnail::WorkerNotices()
       WorkerEnded();
       return;
     }
-    if (!m_worker) return;  // a handler replaced the folder and the worker
+    // A handler may have run the event loop, and with it the end of this
+    // worker and the start of the next: the rest belongs to a finished list.
+    if (m_worker.get() != worker) return;
   }
   if (repaint) m_box->update();
 }
