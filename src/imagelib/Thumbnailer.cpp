@@ -328,6 +328,7 @@ void TThumbnail::StartWorker()
     for (const TThumbnailRec& r : m_items) known.push_back({r.RawName, r.Time, r.Size, r.Made});
   }
   m_worker = std::make_unique<TMakeThumbnailThread>(m_folder, std::move(known));
+  ++m_generation;
   connect(m_worker.get(), &TMakeThumbnailThread::NoticesReady, this, [this] { WorkerNotices(); },
           Qt::QueuedConnection);
   SetWorkerRange();
@@ -347,7 +348,7 @@ void TThumbnail::SetGentle(bool gentle)
 void TThumbnail::WorkerNotices()
 {
   if (!m_worker) return;
-  const TMakeThumbnailThread* worker = m_worker.get();
+  const quint64 generation = m_generation;
   std::vector<TThumbnailNotice> notices = m_worker->TakeNotices();
   bool repaint = false;
   for (TThumbnailNotice& n : notices) {
@@ -382,7 +383,7 @@ void TThumbnail::WorkerNotices()
     }
     // A handler may have run the event loop, and with it the end of this
     // worker and the start of the next: the rest belongs to a finished list.
-    if (m_worker.get() != worker) return;
+    if (!m_worker || m_generation != generation) return;
   }
   if (repaint) m_box->update();
 }

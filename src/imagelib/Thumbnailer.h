@@ -198,6 +198,7 @@ private:
   int m_percent = 0;
 
   std::unique_ptr<TMakeThumbnailThread> m_worker;
+  quint64 m_generation = 0;  // counts the workers started
   bool m_closing = false;
   bool m_refreshPending = false;
   bool m_scanIsRefresh = false;
