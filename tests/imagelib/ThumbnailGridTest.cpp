@@ -4,7 +4,9 @@
 // odd names, large folders, trash and drops.
 #include "../shell/ShellTestSupport.h"
 #include "TestSupport.h"
+#include "imagelib/ImageLoader.h"
 #include "imagelib/Thumbnailer.h"
+#include "imagelib/TypeIcons.h"
 
 #include <gtest/gtest.h>
 
@@ -241,8 +243,16 @@ TEST_F(ThumbnailGridTest, RubberBandBlocksGapsAndAutoScroll)
   QTest::mouseRelease(box(), Qt::LeftButton, Qt::NoModifier, QPoint(6, 300));
 }
 
-TEST_F(ThumbnailGridTest, NamesAreCutWithEllipsisAndInfoLines)
+TEST_F(ThumbnailGridTest, NamesAreCutWithEllipsisInfoLinesAndTypeIcons)
 {
+  for (const QString& key : ImageFileKeys()) {  // every type of the extension table has its pair
+    const TTypeIcon& icons = TypeIcons(ImageFileType(key));
+    EXPECT_EQ(icons.Large.size(), QSize(32, 32)) << key.toStdString();
+    EXPECT_EQ(icons.Small.size(), QSize(18, 9)) << key.toStdString();
+  }
+  EXPECT_TRUE(TypeIcons(0).Large.isNull());
+  EXPECT_EQ(UnreadableMark().size(), QSize(14, 14));
+
   EXPECT_EQ(ThumbInfoLine(100, 50, 1), QStringLiteral("100x50x2"));
   EXPECT_EQ(ThumbInfoLine(100, 50, 4), QStringLiteral("100x50x16"));
   EXPECT_EQ(ThumbInfoLine(100, 50, 8), QStringLiteral("100x50x256"));
