@@ -19,12 +19,9 @@ source "$root/scripts/deps.sh"
 jkt_install libvips-tools libjpeg-turbo-progs
 command -v convert > /dev/null || jkt_install imagemagick
 
-if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-fi
-cmake --build "$build" --target thumbnail_tool
-tool=$(find "$build" -name thumbnail_tool -type f -perm -u+x | head -n 1)
-[ -n "$tool" ] || { echo "thumbnail_tool was not built" >&2; exit 1; }
+# shellcheck source=build_tool.sh
+source "$root/bench/build_tool.sh"
+tool=$(jkt_bench_tool "$root" "$build" thumbnail_tool)
 
 # Eight plasma-and-noise bases, each saved in five orientations.
 mkdir -p "$pictures"

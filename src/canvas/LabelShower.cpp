@@ -1,5 +1,7 @@
 #include "canvas/LabelShower.h"
 
+#include "imagelib/PictureFiles.h"
+
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
@@ -299,25 +301,39 @@ void TLabelShower::DoubleClick(Qt::KeyboardModifiers, int, int)
 
 // ---------------------------------------------------------------- drag and drop
 
+// Whether a drag carries something the editing area takes: a favourite, or
+// picture files. Anything else shows the refusal cursor.
+static bool Droppable(const QMimeData* mime)
+{
+  return mime && (mime->hasFormat(TLabelShower::FavouriteMimeType) || !PictureFilesIn(mime).isEmpty());
+}
+
 void TLabelShower::dragEnterEvent(QDragEnterEvent* e)
 {
-  if (e->mimeData() && e->mimeData()->hasFormat(FavouriteMimeType)) e->acceptProposedAction();
+  if (Droppable(e->mimeData())) e->acceptProposedAction();
   else e->ignore();
 }
 
 void TLabelShower::dragMoveEvent(QDragMoveEvent* e)
 {
-  if (e->mimeData() && e->mimeData()->hasFormat(FavouriteMimeType)) e->acceptProposedAction();
+  if (Droppable(e->mimeData())) e->acceptProposedAction();
   else e->ignore();
 }
 
 void TLabelShower::dropEvent(QDropEvent* e)
 {
-  if (!e->mimeData() || !e->mimeData()->hasFormat(FavouriteMimeType)) {
+  const QMimeData* mime = e->mimeData();
+  const QPoint p = e->position().toPoint();
+  if (mime && mime->hasFormat(FavouriteMimeType)) {
+    e->acceptProposedAction();
+    if (OnCanvasDragDrop) OnCanvasDragDrop(this, e->source(), p.x(), p.y());
+    return;
+  }
+  const QStringList files = PictureFilesIn(mime);
+  if (files.isEmpty()) {
     e->ignore();
     return;
   }
   e->acceptProposedAction();
-  const QPoint p = e->position().toPoint();
-  if (OnCanvasDragDrop) OnCanvasDragDrop(this, e->source(), p.x(), p.y());
+  if (OnCanvasFilesDropped) OnCanvasFilesDropped(this, files, p.x(), p.y());
 }

@@ -7,6 +7,7 @@
 #include "canvas/CoverDocument.h"
 #include "canvas/Interaction.h"
 
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
@@ -17,7 +18,9 @@ class TLabelShower : public QWidget {
   Q_OBJECT
 
 public:
-  // The drag source a favourite picture carries; nothing else is accepted.
+  // The drag source a favourite picture carries. Besides favourites only
+  // picture files from the desktop's file manager (text/uri-list) are
+  // accepted.
   static constexpr const char* FavouriteMimeType = "application/x-jacketeer-favourite";
 
   explicit TLabelShower(QWidget* parent = nullptr);
@@ -32,6 +35,8 @@ public:
   std::function<void(TLabelShower*, Qt::MouseButton, Qt::KeyboardModifiers, int x, int y)> OnCanvasMouseUp;
   std::function<void(TLabelShower*)> OnCanvasDblClick;
   std::function<void(TLabelShower*, QObject* source, int x, int y)> OnCanvasDragDrop;
+  // Picture files dropped from outside (the favourite drop takes precedence).
+  std::function<void(TLabelShower*, const QStringList& files, int x, int y)> OnCanvasFilesDropped;
 
   // Forwarded document operations.
   int LayerCount() const { return m_doc.LayerCount(); }

@@ -17,6 +17,12 @@
 #include <cstring>
 #include <new>
 
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #ifdef __linux__
 #include <sys/mman.h>
 #endif
@@ -140,14 +146,32 @@ QImage NewDestBitmap(int width, int height)
   return QImage(width, height, QImage::Format_BGR888);
 }
 
+// Reads a picture file whole. It is opened without waiting, so that a FIFO or
+// a device under a picture's name can not stall the caller (a thumbnail
+// worker, or the window thread on a drop), and only a regular file is read.
+// A file that shrinks while it is read fails; one that grows is read up to
+// the size it had when it was opened.
 bool ReadWholeFile(const QString& fileName, QByteArray& data)
 {
-  QFile file(fileName);
-  if (!file.open(QIODevice::ReadOnly)) return false;
-  const qint64 size = file.size();
-  if (size <= 0 || size > kMaxFileBytes) return false;
-  data.resize(qsizetype(size));
-  return file.read(data.data(), size) == size;
+  const QByteArray path = QFile::encodeName(fileName);
+  const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 && st.st_size <= kMaxFileBytes;
+  if (ok) {
+    const qint64 size = st.st_size;
+    data.resize(qsizetype(size));
+    qint64 got = 0;
+    while (got < size) {
+      const ssize_t n = ::read(fd, data.data() + got, size_t(size - got));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      got += n;
+    }
+    ok = got == size;
+  }
+  ::close(fd);
+  return ok;
 }
 
 // A 24-bit copy of any decoded picture; pictures with transparency are laid
@@ -303,6 +327,13 @@ uint8_t ImageFileType(const QString& extensionKey)
   for (const TFormat& f : kFormats)
     if (extensionKey == QLatin1String(f.Key)) return f.Type;
   return 0;
+}
+
+QString ImageTypeKey(int imageType)
+{
+  for (const TFormat& f : kFormats)
+    if (f.Type == imageType) return QString::fromLatin1(f.Key);
+  return QString();
 }
 
 QStringList ImageFileKeys()

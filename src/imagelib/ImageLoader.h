@@ -22,6 +22,9 @@ QString ImageFileExt(const QString& fileName);
 bool IsImageFile(const QString& fileName);
 // ImageType code 1 … 14 of an extension key, 0 for any other.
 uint8_t ImageFileType(const QString& extensionKey);
+// The first extension key of a type code in the table ("JPG" for 5), or ""
+// for a code no format has.
+QString ImageTypeKey(int imageType);
 // Every supported extension key ("JPG", "JPE", …), in table order.
 QStringList ImageFileKeys();
 // 1, 2, 4 or 8: the power-of-two pre-reduction for a picture and a box.

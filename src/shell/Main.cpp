@@ -2,6 +2,8 @@
 
 #include "canvas/LabelShower.h"
 #include "printing/formPrinter.h"
+#include "imagelib/ImageLoader.h"
+#include "imagelib/Thumbnailer.h"
 #include "project/ProjectFile.h"
 #include "project/WorkFolder.h"
 #include "shell/Settings.h"
@@ -159,6 +161,7 @@ TfrmMain::TfrmMain(TSettings& settings, TfrmHints& hints, QWidget* parent)
   m_canvas->SetDragMode(dmNone);
   m_ready = true;
   CenterCanvas();
+  tnFavorites->SetFolder(m_favouritesFolder);
 
   m_saveDialog = new QFileDialog(this, QStringLiteral("Save project"));
   m_saveDialog->setObjectName(QStringLiteral("dlgSave"));
@@ -335,14 +338,12 @@ void TfrmMain::BuildPages()
   tbFav->addSeparator();
   tbFav->addWidget(btnSetToBackground);
   fv->addWidget(tbFav);
-  auto* strip = new QFrame(tsFavorites);
-  strip->setObjectName(QStringLiteral("plFavorites"));
-  strip->setFrameShape(QFrame::StyledPanel);
-  fv->addWidget(strip, 1);
-  // The favourites strip and the viewer are not part of the program yet.
-  for (QWidget* w : {static_cast<QWidget*>(btnSearchImage), static_cast<QWidget*>(btnDeleteImage),
-                     static_cast<QWidget*>(btnSetToBackground), static_cast<QWidget*>(strip)})
-    w->setEnabled(false);
+  tnFavorites = new TThumbnail(tsFavorites);
+  tnFavorites->setObjectName(QStringLiteral("tnFavorites"));
+  fv->addWidget(tnFavorites, 1);
+  ConnectFavourites();
+  // Search opens the image viewer, which is not part of the program yet.
+  btnSearchImage->setEnabled(false);
 
   pcRight->addTab(tsLayers, QStringLiteral("Layers"));
   pcRight->addTab(tsFavorites, QStringLiteral("Favorite images"));
@@ -360,8 +361,16 @@ void TfrmMain::ConnectCanvas()
   m_canvas->OnCanvasMouseUp = [this](TLabelShower*, Qt::MouseButton, Qt::KeyboardModifiers, int x, int y) {
     CanvasMouseUp(x, y);
   };
-  // Favourites are dropped here once the strip exists; nothing to add yet.
-  m_canvas->OnCanvasDragDrop = [](TLabelShower*, QObject*, int, int) {};
+  m_canvas->OnCanvasDragDrop = [this](TLabelShower*, QObject*, int x, int y) {
+    if (!m_favouriteFile.isEmpty()) AddPictureAt(m_favouriteFile, x, y);
+  };
+  // Pictures from the file manager: each a layer, a little below and right
+  // of the one before.
+  m_canvas->OnCanvasFilesDropped = [this](TLabelShower*, const QStringList& files, int x, int y) {
+    int shift = 0;
+    for (const QString& file : files)
+      if (AddPictureAt(file, x + shift, y + shift)) shift += 20;
+  };
 
   TCoverDocument& doc = m_canvas->Document();
   doc.OnSelectLayer = [this](int n) {
@@ -548,6 +557,85 @@ void TfrmMain::btnDeleteClick()
   m_syncing = false;
   m_canvas->Redraw();
   ShowSelection();
+}
+
+// ---------------------------------------------------------------- favourites
+
+void TfrmMain::ConnectFavourites()
+{
+  tnFavorites->SetAcceptFileDrops(true);
+  tnFavorites->OnItemFocus = [this](const TThumbnailFocus& f) {
+    m_favouriteFile = f.Path;
+    m_favouriteWidth = f.Width;
+    m_favouriteHeight = f.Height;
+    m_favouriteHintDue = true;
+    SetFavouriteButtons();
+  };
+  // The hint waits for the button's release, so that it does not break a
+  // drag that has just begun.
+  tnFavorites->OnSelectionDone = [this](int, int) {
+    SetFavouriteButtons();
+    if (m_favouriteHintDue && tnFavorites->SelectedCount() > 0) {
+      m_favouriteHintDue = false;
+      m_hints.ShowHint(1);
+    }
+  };
+  tnFavorites->OnItemOpen = [this](const QString& file) { SetFavouriteBackground(file); };
+  tnFavorites->OnFolderScanned = [this](int, qint64, bool) { SetFavouriteButtons(); };
+  tnFavorites->OnItemsDeleted = [this](bool focusedDeleted) {
+    if (focusedDeleted) {
+      m_favouriteFile.clear();
+      m_favouriteWidth = m_favouriteHeight = 0;
+    }
+    SetFavouriteButtons();
+  };
+  tnFavorites->OnDeleteKey = [this] { btnDeleteImageClick(); };
+  connect(btnDeleteImage, &QToolButton::clicked, this, [this] { btnDeleteImageClick(); });
+  connect(btnSetToBackground, &QToolButton::clicked, this, [this] { btnSetToBackgroundClick(); });
+  SetFavouriteButtons();
+}
+
+void TfrmMain::SetFavouriteButtons()
+{
+  const bool selection = tnFavorites->SelectedCount() > 0;
+  btnDeleteImage->setEnabled(selection);
+  btnSetToBackground->setEnabled(selection && !m_favouriteFile.isEmpty());
+}
+
+void TfrmMain::SetFavouriteBackground(const QString& file)
+{
+  if (file.isEmpty() || tnFavorites->SelectedCount() == 0) return;
+  const TBackgroundInfo now = BackgroundSettingsSource ? BackgroundSettingsSource() : m_canvas->Document().Background();
+  m_canvas->Document().SetBackground(file, now.ImageMode, now.StartColor, now.EndColor, now.Vertical, true);
+}
+
+bool TfrmMain::AddPictureAt(const QString& file, int x, int y)
+{
+  // The picture's own size, read afresh: the thumbnail may not be made yet,
+  // and the file may have changed or gone since. A picture that can not be
+  // read adds nothing.
+  QImage probe;
+  int width = 0, height = 0;
+  if (!LoadImageFile(file, probe, TCoverDocument::CoverSize, TCoverDocument::CoverSize, &width, &height)) return false;
+  m_canvas->Document().AddPictureLayer(x, y, file, 10, 10, width, height);
+  SelectAdded();
+  return true;
+}
+
+void TfrmMain::btnDeleteImageClick()
+{
+  tnFavorites->DeleteSelected();
+  SetFavouriteButtons();
+}
+
+void TfrmMain::btnSetToBackgroundClick()
+{
+  SetFavouriteBackground(m_favouriteFile);
+}
+
+void TfrmMain::ReloadFavourites()
+{
+  tnFavorites->Refresh();
 }
 
 // ---------------------------------------------------------------- files

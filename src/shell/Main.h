@@ -19,6 +19,7 @@ class QListWidget;
 class QTabWidget;
 class QToolButton;
 class TLabelShower;
+class TThumbnail;
 class TSettings;
 class TfrmHints;
 class TfrmPrinter;
@@ -58,6 +59,9 @@ public:
   QString DialogFolder() const { return m_dialogFolder; }
   QFileDialog* SaveDialog() const { return m_saveDialog; }
   QFileDialog* OpenDialog() const { return m_openDialog; }
+  TThumbnail* Favourites() const { return tnFavorites; }
+  QString FavouritesFolder() const { return m_favouritesFolder; }
+  QString FavouriteFile() const { return m_favouriteFile; }
 
   // Where the track lines of a new tracks layer come from (the tracks
   // editor's grid once it exists); the default list otherwise.
@@ -71,6 +75,9 @@ public:
   void SetPrintWindow(TfrmPrinter* window);
   // Asks a companion disc-burning program for its track list (Tracks button).
   std::function<void()> TrackRequestHook;
+  // The background editor's current placement, colours and direction, used
+  // when a favourite becomes the background; the cover's own otherwise.
+  std::function<TBackgroundInfo()> BackgroundSettingsSource;
 
   // Commands.
   void btnNewClick();
@@ -82,6 +89,10 @@ public:
   void btnMoveDownClick();
   void btnEditClick();
   void btnDeleteClick();
+  void btnDeleteImageClick();
+  void btnSetToBackgroundClick();
+  // Scans the favourites folder again (after pictures were copied into it).
+  void ReloadFavourites();
 
   // The help file: beside the program in a build tree, or installed.
   static QString HelpFile();
@@ -114,6 +125,12 @@ private:
   void SetLayerButtons(bool enabled);
   int RowOf(int number) const;
   void ClearList();
+  void ConnectFavourites();
+  void SetFavouriteButtons();
+  void SetFavouriteBackground(const QString& file);
+  // A picture layer at (x, y) from a picture file; false (nothing added)
+  // when the file can not be read.
+  bool AddPictureAt(const QString& file, int x, int y);
 
   // The unsaved-changes question; true (with the answer) when asked.
   int AskToSave(bool withCancel);
@@ -146,6 +163,10 @@ private:
   QListWidget* clbObjects = nullptr;
   QWidget* tsLayers = nullptr;
   QWidget* tsFavorites = nullptr;
+  TThumbnail* tnFavorites = nullptr;
+  QString m_favouriteFile;
+  int m_favouriteWidth = 0, m_favouriteHeight = 0;
+  bool m_favouriteHintDue = false;
 
   QToolButton* btnNew = nullptr;
   QToolButton* btnOpen = nullptr;

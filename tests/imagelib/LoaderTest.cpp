@@ -12,6 +12,8 @@
 
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace {
 
 using TDecoderFn = bool (*)(const QByteArray&, const TDecodeOptions&, TDecodedImage&, QString&);
@@ -154,9 +156,12 @@ TEST(LoadImageFile, UnsupportedMissingOrDamagedFilesLeaveTheDestination)
   WriteBytes(empty, QByteArray());
   const QString badGif = TempFile("bad.gif");
   WriteBytes(badGif, QByteArray("GIF89a\x10\x00", 8));
+  // A FIFO under a picture's name, with no writer: opening it must not wait.
+  const QString fifo = TempFile("pipe.jpg");
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
 
   const QImage before = RandomBitmap(9, 9, 1);
-  for (const QString& path : {jfif, garbage, empty, badGif, TempFile("missing.bmp"), TempFile("dir.tga")}) {
+  for (const QString& path : {jfif, garbage, empty, badGif, fifo, TempFile("missing.bmp"), TempFile("dir.tga")}) {
     SCOPED_TRACE(path.toStdString());
     QImage dest = before;
     int w = -1, h = -1, bits = -1;
