@@ -140,14 +140,25 @@ QImage NewDestBitmap(int width, int height)
   return QImage(width, height, QImage::Format_BGR888);
 }
 
-bool ReadWholeFile(const QString& fileName, QByteArray& data)
+bool ReadWholeFile(const QString& fileName, QByteArray& data, QString* error = nullptr)
 {
-  QFile file(fileName);
-  if (!file.open(QIODevice::ReadOnly)) return false;
+  QFile file;
+  if (!OpenRegularFile(fileName, file, error)) return false;
   const qint64 size = file.size();
-  if (size <= 0 || size > kMaxFileBytes) return false;
+  if (size <= 0 || size > kMaxFileBytes) {
+    if (error) *error = size <= 0 ? QStringLiteral("the file is empty") : QStringLiteral("the file is too large");
+    return false;
+  }
   data.resize(qsizetype(size));
-  return file.read(data.data(), size) == size;
+  if (data.size() != size) {
+    if (error) *error = QStringLiteral("not enough memory");
+    return false;
+  }
+  if (file.read(data.data(), size) != size) {
+    if (error) *error = file.errorString();
+    return false;
+  }
+  return true;
 }
 
 // A 24-bit copy of any decoded picture; pictures with transparency are laid
@@ -653,13 +664,19 @@ uint8_t IconBitCount(const QByteArray& iconFile)
 
 bool LoadImageFile(const QString& fileName, QImage& dest, int boxWidth, int boxHeight, int* outWidth,
                    int* outHeight, int* outBitCount, const TScaleProgress& scaleProgress,
-                   const TDecodeProgress& decodeProgress)
+                   const TDecodeProgress& decodeProgress, QString* errorOut)
 {
+  QString error;
+  const bool ok = [&]() -> bool {
   try {
     const TFormat* format = FormatOfName(fileName);
-    if (!format || boxWidth <= 0 || boxHeight <= 0) return false;
+    if (!format) {
+      error = QStringLiteral("not a picture type this program reads");
+      return false;
+    }
+    if (boxWidth <= 0 || boxHeight <= 0) return false;
     QByteArray data;
-    if (!ReadWholeFile(fileName, data)) return false;
+    if (!ReadWholeFile(fileName, data, &error)) return false;
 
     TDecodeOptions opt;
     opt.FileName = fileName;
@@ -673,10 +690,14 @@ bool LoadImageFile(const QString& fileName, QImage& dest, int boxWidth, int boxH
     }
 
     TDecodedImage decoded;
-    QString error;
     if (!format->Decode(data, opt, decoded, error)) return false;
+    if (kind != TFormatKind::Icon) data = QByteArray();  // the decoded picture may be large: free what we can
     QImage work = To24(decoded.Bitmap);
-    if (work.isNull() || decoded.Width <= 0 || decoded.Height <= 0) return false;
+    decoded.Bitmap = QImage();
+    if (work.isNull() || decoded.Width <= 0 || decoded.Height <= 0) {
+      error = QStringLiteral("not enough memory");
+      return false;
+    }
 
     int bitCount = decoded.BitCount;
     bool sharpen = true;
@@ -700,7 +721,10 @@ bool LoadImageFile(const QString& fileName, QImage& dest, int boxWidth, int boxH
 
     QImage result;
     QSize fitted;
-    if (!FitInto(work, result, boxWidth, boxHeight, 0xFFFFFF, scaleProgress, &fitted)) return false;
+    if (!FitInto(work, result, boxWidth, boxHeight, 0xFFFFFF, scaleProgress, &fitted)) {
+      error = QStringLiteral("not enough memory");
+      return false;
+    }
     if (sharpen && fitted != QSize(decoded.Width, decoded.Height)) Sharpen3x3(result, 1);
 
     dest = result;
@@ -709,8 +733,12 @@ bool LoadImageFile(const QString& fileName, QImage& dest, int boxWidth, int boxH
     if (outBitCount) *outBitCount = bitCount;
     return true;
   } catch (...) {
+    error = QStringLiteral("not enough memory");
     return false;
   }
+  }();
+  if (!ok && errorOut) *errorOut = error.isEmpty() ? QStringLiteral("the picture can not be read") : error;
+  return ok;
 }
 
 bool LoadPreviewFile(const QString& fileName, QImage& dest, TGifAnimation* animation, TColor backColor,

@@ -1,14 +1,12 @@
 #include "project/ExportPng.h"
 
 #include "canvas/CoverDocument.h"
+#include "project/OutputFile.h"
 #include "project/ProjectFile.h"
-#include "project/WorkFolder.h"
 
 #include <QGuiApplication>
 #include <QImage>
 #include <QImageWriter>
-#include <QSaveFile>
-#include <QTemporaryDir>
 
 #include <cstdio>
 #include <cstdlib>
@@ -26,43 +24,27 @@ bool IsExportPngCommand(int argc, char** argv)
   return argc >= 2 && argv[1] && std::strcmp(argv[1], "--export-png") == 0;
 }
 
-bool ExportProjectToPng(const QString& projectFile, const QString& pngFile, QString& error)
+bool ExportProjectToPng(const QString& projectFile, const QString& pngFile, QString& error,
+                        QStringList* warnings)
 {
-  const QString temp = TemporaryFolderPath();
-  if (!EnsurePrivateFolder(temp, error)) return false;
-  QTemporaryDir work(temp + QStringLiteral("/export-XXXXXX"));
-  if (!work.isValid()) {
-    error = QStringLiteral("Can not create a work folder in \"%1\": %2").arg(temp, work.errorString());
+  TCommandLineJob job;
+  if (!job.Begin(error)) return false;
+  // The output is checked before any work: a refused output costs nothing.
+  TOutputFile out(pngFile, {projectFile});
+  if (!out.Open(error)) return false;
+
+  TCoverDocument document;
+  document.SetWorkFolder(job.WorkFolder());
+  document.NewCover();
+  if (!LoadProject(document, projectFile, error, warnings)) return false;
+  QImage cover;
+  document.RenderPrintImage(cover);
+  QImageWriter writer(&out.File(), "png");
+  if (cover.isNull() || !writer.write(cover)) {
+    error = QStringLiteral("Can not write \"%1\": %2").arg(pngFile, writer.errorString());
     return false;
   }
-  work.setAutoRemove(false);
-  const QString folder = work.path();
-
-  bool ok = false;
-  {
-    TCoverDocument document;
-    document.SetWorkFolder(folder);
-    document.NewCover();
-    if (LoadProject(document, projectFile, error)) {
-      QImage cover;
-      document.RenderPrintImage(cover);
-      QSaveFile out(pngFile);
-      if (!out.open(QIODevice::WriteOnly)) {
-        error = QStringLiteral("Can not write \"%1\": %2").arg(pngFile, out.errorString());
-      } else {
-        QImageWriter writer(&out, "png");
-        if (!writer.write(cover)) {
-          error = QStringLiteral("Can not write \"%1\": %2").arg(pngFile, writer.errorString());
-        } else if (!out.commit()) {
-          error = QStringLiteral("Can not write \"%1\": %2").arg(pngFile, out.errorString());
-        } else {
-          ok = true;
-        }
-      }
-    }
-  }
-  RemoveFolderTree(folder);
-  return ok;
+  return out.Commit(error);
 }
 
 int ExportPng(int argc, char** argv)
@@ -82,7 +64,10 @@ int ExportPng(int argc, char** argv)
   const QString project = QString::fromLocal8Bit(argv[2]);
   const QString png = QString::fromLocal8Bit(argv[3]);
   QString error;
-  if (!ExportProjectToPng(project, png, error)) {
+  QStringList warnings;
+  const bool ok = ExportProjectToPng(project, png, error, &warnings);
+  for (const QString& w : warnings) PrintError(QStringLiteral("warning: ") + w);
+  if (!ok) {
     PrintError(error);
     return 1;
   }
