@@ -14,6 +14,8 @@
 #include <QMessageBox>
 #include <QScreen>
 
+#include <cstdio>
+
 int RunJacketeer(int argc, char** argv)
 {
   if (IsExportPngCommand(argc, argv)) return ExportPng(argc, argv);
@@ -31,7 +33,14 @@ int RunJacketeer(int argc, char** argv)
     return 1;
   }
   TSingleInstance instance;
-  if (!instance.TryLock(tempFolder, QFileInfo(QCoreApplication::applicationFilePath()).fileName())) return 0;
+  switch (instance.Lock(tempFolder, QFileInfo(QCoreApplication::applicationFilePath()).fileName(), error)) {
+    case TSingleInstance::Acquired: break;
+    case TSingleInstance::Running: return 0;  // another copy runs: end silently
+    case TSingleInstance::Failed:
+      std::fprintf(stderr, "jacketeer: %s\n", error.toLocal8Bit().constData());
+      QMessageBox::critical(nullptr, QStringLiteral("Jacketeer"), error);
+      return 1;
+  }
 
   TfrmSplash splash;
   splash.show();

@@ -546,3 +546,26 @@ TEST(SingleInstance, LockOfAnEndedCopyIsTakenOver)
   TSingleInstance instance;
   EXPECT_TRUE(instance.TryLock(TemporaryFolderPath(), QStringLiteral("ended")));
 }
+
+// Lock files that no running copy holds (empty, garbage, left by a copy that
+// ended) are taken over; one that can not be used is named in the message.
+TEST(SingleInstance, StaleOrUnusableLockFiles)
+{
+  QString error;
+  ASSERT_TRUE(EnsurePrivateFolder(TemporaryFolderPath(), error));
+  const QString folder = TemporaryFolderPath();
+  for (const QByteArray& content : {QByteArray(), QByteArray("\x01\xFFgarbage\n\n\n"), QByteArray("999999\nold\nhost\n")}) {
+    QFile lf(folder + "/stale.lock");
+    ASSERT_TRUE(lf.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    lf.write(content);
+    lf.close();
+    TSingleInstance instance;
+    EXPECT_EQ(instance.Lock(folder, "stale", error), TSingleInstance::Acquired) << error.toStdString();
+    TSingleInstance second;
+    EXPECT_EQ(second.Lock(folder, "stale", error), TSingleInstance::Running);
+  }
+  QDir().mkpath(folder + "/blocked.lock");
+  TSingleInstance blocked;
+  EXPECT_EQ(blocked.Lock(folder, "blocked", error), TSingleInstance::Failed);
+  EXPECT_TRUE(error.contains(folder + "/blocked.lock")) << error.toStdString();
+}
