@@ -1,6 +1,7 @@
 #include "shell/Application.h"
 
 #include "project/ExportPng.h"
+#include "project/OutputFile.h"
 #include "project/WorkFolder.h"
 #include "shell/Main.h"
 #include "shell/Settings.h"
@@ -32,6 +33,7 @@ int RunJacketeer(int argc, char** argv)
     QMessageBox::critical(nullptr, QStringLiteral("Jacketeer"), QString::fromLatin1(kWorkFolderFailure));
     return 1;
   }
+  TCommandLineJob::RemoveEndedJobFolders(tempFolder);  // left by exports that were killed
   TSingleInstance instance;
   switch (instance.Lock(tempFolder, QFileInfo(QCoreApplication::applicationFilePath()).fileName(), error)) {
     case TSingleInstance::Acquired: break;
