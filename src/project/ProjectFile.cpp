@@ -713,13 +713,7 @@ bool LoadProject(TCoverDocument& document, const QString& fileName, QString& err
     return false;
   }
   QFile f;
-  QString why;
-  if (!OpenRegularFile(fileName, f, &why)) {
-    error = info.exists() ? NotAProject(QStringLiteral("it is not a regular file"))
-                          : QStringLiteral("Can not open \"%1\": %2").arg(fileName, why);
-    if (!info.exists()) error = why;
-    return false;
-  }
+  if (!OpenRegularFile(fileName, f, &error)) return false;
   const int64_t size = f.size();
   if (size < 16) {
     error = NotAProject(QStringLiteral("it is too short"));

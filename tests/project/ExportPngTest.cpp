@@ -196,3 +196,25 @@ TEST(ExportPng, FoldersOfEndedExportsAreRemoved)
   ::close(held);
   RemoveFolderTree(running);
 }
+
+// A picture that can not be read leaves its layer blank; the export still
+// succeeds and names the layer and the reason.
+TEST(ExportPng, UnreadablePicturesAreReported)
+{
+  QTemporaryDir dir;
+  const QByteArray damaged("GIF89a\x10\x00\x10\x00garbage", 16);
+  const QByteArray ini = "[Common]\r\nLayerNumber=2\r\n[Layer0]\r\nFileName=\r\n[Layer1]\r\nFileName=C:\\bad.gif\r\n"
+                         "ImageStart=0\r\nImageEnd=16\r\nBoundWidth=50\r\nBoundHeight=50\r\nActualWidth=50\r\n"
+                         "ActualHeight=50\r\n";
+  QFile f(dir.filePath("u.jkp"));
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(damaged + ini);
+  for (qint64 v : {qint64(damaged.size()), qint64(ini.size())})
+    for (int b = 0; b < 8; ++b) f.putChar(char((quint64(v) >> (8 * b)) & 0xFF));
+  f.close();
+  QString error;
+  QStringList warnings;
+  ASSERT_TRUE(ExportProjectToPng(dir.filePath("u.jkp"), dir.filePath("u.png"), error, &warnings)) << error.toStdString();
+  ASSERT_EQ(warnings.size(), 1);
+  EXPECT_TRUE(warnings[0].startsWith("Layer 1: the picture \"bad.gif\" could not be read (")) << warnings[0].toStdString();
+}
