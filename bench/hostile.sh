@@ -24,12 +24,12 @@ printf '%-12s %8s %8s %10s %s\n' project wall_s cpu_s peak_MB exit
 for p in text125 text250 text500 text999 pictures50 pictures100 pictures200 pictures400 gif20 boxes100; do
   limit=unlimited
   [ "$p" = boxes100 ] && limit=3000000
-  line=$( (ulimit -v "$limit"; /usr/bin/time -f '%e %U %S %M %x' "$program" --export-png "$work/$p.jkp" \
-           "$work/$p.png" 2>&1 >/dev/null) | tail -n 1 || true)
-  read -r wall user sys peak code <<< "$line"
-  case "$line" in
-    *signal*) printf '%-12s %s\n' "$p" "$line" ;;
-    *) printf '%-12s %8s %8.2f %10d %s\n' "$p" "$wall" "$(awk "BEGIN { print $user + $sys }")" "$((peak / 1024))" "$code" ;;
-  esac
+  out=$( (ulimit -v "$limit"; /usr/bin/time -f '%e %U %S %M %x' "$program" --export-png "$work/$p.jkp" \
+          "$work/$p.png" 2>&1 >/dev/null) || true)
+  read -r wall user sys peak code <<< "$(tail -n 1 <<< "$out")"
+  # A process ended by a signal is reported as such, not by its exit code.
+  sig=$(grep -o 'terminated by signal [0-9]*' <<< "$out" || true)
+  printf '%-12s %8s %8.2f %10d %s\n' "$p" "$wall" "$(awk "BEGIN { print $user + $sys }")" "$((peak / 1024))" \
+    "${sig:-$code}"
 done
 "$build/bench/bench_hostile" --benchmark_counters_tabular=true

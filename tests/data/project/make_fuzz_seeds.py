@@ -2,8 +2,8 @@
 """Writes the seeds of the project fuzz harness that push on sizes:
 fuzz-many-layers.jkp (999 layers: texts, track lists and pictures sharing
 one picture), fuzz-long-names.jkp (stored picture names of 254 bytes of
-UTF-8) and fuzz-huge-boxes.jkp (picture layers in 4096 x 4096 boxes and
-text boxes far larger than the cover)."""
+UTF-8) and fuzz-huge-boxes.jkp (picture layers in boxes 4096 long and text
+boxes far larger than the cover)."""
 import os
 import struct
 
@@ -31,15 +31,15 @@ def project(name, blob, sections):
 
 
 pic = bmp24(12, 10)
-picture = lambda name, box, actual: [("Left", "5"), ("Top", "5"), ("FileName", name), ("ImageStart", "0"),
-                                     ("ImageEnd", str(len(pic))), ("BoundWidth", str(box)),
-                                     ("BoundHeight", str(box)), ("ActualWidth", str(actual)),
-                                     ("ActualHeight", str(actual)), ("SoftV", "10"), ("SoftH", "10")]
+picture = lambda name, w, h, actual: [("Left", "5"), ("Top", "5"), ("FileName", name), ("ImageStart", "0"),
+                                        ("ImageEnd", str(len(pic))), ("BoundWidth", str(w)),
+                                        ("BoundHeight", str(h)), ("ActualWidth", str(actual)),
+                                        ("ActualHeight", str(actual)), ("SoftV", "10"), ("SoftH", "10")]
 
 many = [None]
 for i in range(1, 1000):
     if i % 10 == 0:
-        many.append(picture("C:\\p.bmp", 30, 12))
+        many.append(picture("C:\\p.bmp", 30, 30, 12))
     elif i % 10 == 5:
         many.append([("Left", "1"), ("Top", "2"), ("Tracks", "417C7C7C310D0A"), ("BoundWidth", "60"),
                      ("BoundHeight", "40"), ("Alignment", "Center")])
@@ -52,9 +52,11 @@ greek = ""
 while len((greek + "a").encode("utf-8")) < 250:
     greek += chr(0x3B1 + len(greek) % 20)
 longname = greek + ".bmp"
-project("fuzz-long-names.jkp", pic, [None, picture("C:\\Bilder\\" + longname, 40, 12),
-                                     picture("/home/" + "x" * 250 + "/" + longname, 40, 12)])
+project("fuzz-long-names.jkp", pic, [None, picture("C:\\Bilder\\" + longname, 40, 40, 12),
+                                     picture("/home/" + "x" * 250 + "/" + longname, 40, 40, 12)])
 
-project("fuzz-huge-boxes.jkp", pic, [None, picture("C:\\p.bmp", 4096, 12), picture("C:\\p.bmp", 4096, 940),
+# Boxes as long as the reader allows, thin enough to be made quickly under
+# the sanitizers.
+project("fuzz-huge-boxes.jkp", pic, [None, picture("C:\\p.bmp", 4096, 8, 12), picture("C:\\p.bmp", 8, 4096, 940),
                                      [("Left", "0"), ("Top", "0"), ("Text", "Huge"), ("BoundWidth", "2000000"),
                                       ("BoundHeight", "2000000")]])
