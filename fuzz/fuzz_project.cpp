@@ -1,6 +1,10 @@
 // libFuzzer harness for opening project files: every input is written to a
 // file and opened into a fresh document. Any crash, hang or sanitizer report
 // is a fault of the project reader (or of a reader it hands a picture to).
+// scripts/test runs it with libFuzzer's memory limits (-rss_limit_mb=2048
+// -malloc_limit_mb=1024), so a project that makes us allocate beyond them
+// (many layers, huge boxes; see tests/data/project/make_fuzz_seeds.py) is a
+// finding too.
 #include "canvas/CoverDocument.h"
 #include "project/ProjectFile.h"
 #include "project/WorkFolder.h"

@@ -4,9 +4,12 @@
 #include "canvas/TextRender.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <unistd.h>
 
@@ -122,10 +125,12 @@ TTracksLayerInfo TCoverDocument::GetTracksLayer(int number) const
 
 // ---------------------------------------------------------------- adding
 
-TLayer& TCoverDocument::AppendLayer()
+TLayer& TCoverDocument::AppendLayer() { return PlaceOnTop(TLayer()); }
+
+TLayer& TCoverDocument::PlaceOnTop(TLayer&& layer)
 {
   const int s = int(m_layers.size());
-  m_layers.emplace_back();
+  m_layers.push_back(std::move(layer));
   TLayer& l = m_layers.back();
   l.Number = s;
   l.Prev = m_topSlot;
@@ -137,9 +142,10 @@ TLayer& TCoverDocument::AppendLayer()
 
 void TCoverDocument::LayerAdded(const QString& kind, const QString& caption)
 {
+  m_modified = true;
+  if (m_deferred) return;
   Redraw();
   SetMarksTimer(true);
-  m_modified = true;
   if (OnLayerAdded) OnLayerAdded(kind, caption);
 }
 
@@ -149,45 +155,116 @@ QString TCoverDocument::WorkFolder() const
   return QDir::tempPath() + QStringLiteral("/jacketeer-%1/JKTTemp").arg(getuid());
 }
 
-QString TCoverDocument::NewWorkFileName()
+QString TCoverDocument::NewWorkFile(QFile& file)
 {
   const QString folder = WorkFolder();
-  QDir().mkpath(folder);
+  if (!QFileInfo(folder).isDir()) QDir().mkpath(folder);
   int64_t tick = std::max(TickCountMs(), m_lastWorkTick + 1);
-  QString path;
-  for (;; ++tick) {
-    path = folder + '/' + QString::number(tick) + QStringLiteral(".bmp");
-    if (!QFileInfo::exists(path)) break;
+  for (int attempt = 0; attempt < 100000; ++attempt, ++tick) {
+    const QString path = folder + '/' + QString::number(tick) + QStringLiteral(".bmp");
+    if (PathTaken(path)) continue;
+    if (CreateNewFile(path, file)) {
+      m_lastWorkTick = tick;
+      m_createdFiles << path;
+      return path;
+    }
+    if (errno != EEXIST) break;
   }
-  m_lastWorkTick = tick;
+  return QString();
+}
+
+QString TCoverDocument::NewWorkFileName()
+{
+  QFile file;
+  const QString path = NewWorkFile(file);
+  file.close();
   return path;
 }
 
-void TCoverDocument::RenderPictureLayer(TLayer& layer, const QString& source, int workW, int workH, int screenW,
-                                        int screenH, bool makeWorkCopy)
+qint64 TCoverDocument::PictureLayerBytes(int width, int height)
 {
-  if (makeWorkCopy) {
-    QImage work;
-    if (!LoadPicture(source, workW, workH, work, nullptr, true))
-      work = NewBitmap(std::max(workW, 1), std::max(workH, 1));  // an unreadable picture gives a blank layer
-    layer.WorkFile = NewWorkFileName();
-    work.save(layer.WorkFile, "BMP");
-  }
-  QImage picture, mask;
-  if (!LoadPicture(layer.WorkFile, screenW, screenH, picture, &mask, true)) {
-    picture = NewBitmap(std::max(screenW, 1), std::max(screenH, 1));
-    mask = NewBitmap(picture.width(), picture.height(), 0x000000);
-  }
-  layer.Picture = picture;
-  layer.Mask = mask;
-  layer.Width = picture.width();
-  layer.Height = picture.height();
+  const qint64 stride = (qint64(std::max(width, 1)) * 3 + 3) & ~qint64(3);
+  return 2 * stride * std::max(height, 1);
 }
 
-void TCoverDocument::AddPictureLayer(int left, int top, const QString& fileName, int softV, int softH,
-                                     int sourceWidth, int sourceHeight)
+qint64 TCoverDocument::LayerBitmapBytes() const
 {
-  TLayer& l = AppendLayer();
+  // Layers of one picture share their bitmaps: each is counted once.
+  QSet<qint64> seen;
+  qint64 sum = 0;
+  for (const TLayer& l : m_layers)
+    for (const QImage* img : {&l.Picture, &l.Mask})
+      if (!img->isNull() && !seen.contains(img->cacheKey())) {
+        seen.insert(img->cacheKey());
+        sum += img->sizeInBytes();
+      }
+  return sum;
+}
+
+bool TCoverDocument::RenderPictureLayer(TLayer& layer, const QString& source, int workW, int workH, int screenW,
+                                        int screenH, QString* problem)
+{
+  workW = std::max(workW, 1);
+  workH = std::max(workH, 1);
+  screenW = std::max(screenW, 1);
+  screenH = std::max(screenH, 1);
+  auto fail = [&](const QString& why) {
+    if (problem) *problem = why;
+    return false;
+  };
+  const QString name = NamePart(StoredName(source));
+  if (LayerBitmapBytes() + PictureLayerBytes(screenW, screenH) > LayerBitmapBudget)
+    return fail(QStringLiteral("the picture \"%1\" in a %2 × %3 box needs more memory than the cover allows")
+                    .arg(name).arg(screenW).arg(screenH));
+
+  // While a project is opened, layers of one picture in one box share their
+  // work copy and screen bitmaps, so the picture is decoded once.
+  const QString key = source + QChar(0x1F) + QStringLiteral("%1x%2/%3x%4").arg(workW).arg(workH).arg(screenW).arg(screenH);
+  TMadePicture made;
+  if (m_deferred && m_made.contains(key)) {
+    made = m_made.value(key);
+  } else {
+    QImage work;
+    QString why;
+    if (!LoadPicture(source, workW, workH, work, nullptr, true, &why)) {
+      made.Problem = QStringLiteral("the picture \"%1\" could not be read (%2)").arg(name, why);
+      work = NewBitmap(workW, workH);  // an unreadable picture gives a blank layer
+    }
+    if (work.isNull()) return fail(QStringLiteral("there is not enough memory for the picture \"%1\"").arg(name));
+    QFile file;
+    made.WorkFile = NewWorkFile(file);
+    if (made.WorkFile.isEmpty() || !work.save(&file, "BMP") || !file.flush()) {
+      if (!made.WorkFile.isEmpty()) QFile::remove(made.WorkFile);
+      return fail(QStringLiteral("the work copy of the picture \"%1\" could not be written in \"%2\"")
+                      .arg(name, WorkFolder()));
+    }
+    file.close();
+    work = QImage();
+    if (!LoadPicture(made.WorkFile, screenW, screenH, made.Picture, &made.Mask, true)) {
+      made.Picture = NewBitmap(screenW, screenH);
+      made.Mask = NewBitmap(screenW, screenH, 0x000000);
+    }
+    if (made.Picture.isNull() || made.Mask.isNull())
+      return fail(QStringLiteral("there is not enough memory for the picture \"%1\" in a %2 × %3 box")
+                      .arg(name).arg(screenW).arg(screenH));
+    if (m_deferred) m_made.insert(key, made);
+  }
+  if (problem) *problem = made.Problem;
+  layer.WorkFile = made.WorkFile;
+  layer.Picture = made.Picture;
+  layer.Mask = made.Mask;
+  layer.Width = layer.Picture.width();
+  layer.Height = layer.Picture.height();
+  return true;
+}
+
+bool TCoverDocument::AddPictureLayer(int left, int top, const QString& fileName, int softV, int softH,
+                                     int sourceWidth, int sourceHeight, QString* problem)
+{
+  TLayer l;
+  if (!RenderPictureLayer(l, fileName, std::min(940, sourceWidth), std::min(940, sourceHeight),
+                          std::min(470, sourceWidth / 3), std::min(470, sourceHeight / 3), problem))
+    return false;
   l.Left = left;
   l.Top = top;
   l.FileName = fileName;
@@ -195,18 +272,22 @@ void TCoverDocument::AddPictureLayer(int left, int top, const QString& fileName,
   l.SoftH = uint8_t(std::clamp(softH, 0, 100));
   l.ActualWidth = sourceWidth;
   l.ActualHeight = sourceHeight;
-  RenderPictureLayer(l, fileName, std::min(940, sourceWidth), std::min(940, sourceHeight),
-                     std::min(470, sourceWidth / 3), std::min(470, sourceHeight / 3), true);
   l.BoundWidth = l.Width;
   l.BoundHeight = l.Height;
   SoftenMaskEdges(l.Mask, l.SoftH, l.SoftV);
-  LayerAdded(QStringLiteral("Image"), NamePart(fileName));
+  PlaceOnTop(std::move(l));
+  LayerAdded(QStringLiteral("Image"), NamePart(StoredName(fileName)));
+  return true;
 }
 
-void TCoverDocument::LoadPictureLayer(int left, int top, const QString& fileName, int softV, int softH,
-                                      int actualWidth, int actualHeight, int boundWidth, int boundHeight)
+bool TCoverDocument::LoadPictureLayer(int left, int top, const QString& fileName, int softV, int softH,
+                                      int actualWidth, int actualHeight, int boundWidth, int boundHeight,
+                                      QString* problem)
 {
-  TLayer& l = AppendLayer();
+  TLayer l;
+  if (!RenderPictureLayer(l, fileName, std::min(940, actualWidth), std::min(940, actualHeight), boundWidth,
+                          boundHeight, problem))
+    return false;
   l.Left = left;
   l.Top = top;
   l.FileName = fileName;
@@ -214,12 +295,58 @@ void TCoverDocument::LoadPictureLayer(int left, int top, const QString& fileName
   l.SoftH = uint8_t(std::clamp(softH, 0, 100));
   l.ActualWidth = actualWidth;
   l.ActualHeight = actualHeight;
-  RenderPictureLayer(l, fileName, std::min(940, actualWidth), std::min(940, actualHeight), boundWidth,
-                     boundHeight, true);
   l.BoundWidth = boundWidth;
   l.BoundHeight = boundHeight;
   SoftenMaskEdges(l.Mask, l.SoftH, l.SoftV);
-  LayerAdded(QStringLiteral("Image"), NamePart(fileName));
+  PlaceOnTop(std::move(l));
+  LayerAdded(QStringLiteral("Image"), NamePart(StoredName(fileName)));
+  return true;
+}
+
+void TCoverDocument::AdoptLayers(TCoverDocument&& other)
+{
+  m_layers = std::move(other.m_layers);
+  m_topSlot = other.m_topSlot;
+  m_background = other.m_background;
+  for (auto it = other.m_storedNames.cbegin(); it != other.m_storedNames.cend(); ++it)
+    m_storedNames.insert(it.key(), it.value());
+  m_lastWorkTick = std::max(m_lastWorkTick, other.m_lastWorkTick);
+  other.m_layers.resize(0);
+  other.m_made.clear();
+  m_made.clear();
+  m_selectedNumber = -1;
+  m_selectedSlot = -1;
+  SetMarksTimer(false);
+  Compose();
+  if (OnLayerAdded) {
+    for (int n = 1; n < LayerCount(); ++n) {
+      QString kind, caption;
+      LayerCaption(n, kind, caption);
+      OnLayerAdded(kind, caption);
+    }
+  }
+  Repaint();
+  m_modified = false;
+}
+
+void TCoverDocument::LayerCaption(int number, QString& kind, QString& caption) const
+{
+  const TLayer* l = LayerByNumber(number);
+  if (!l) return;
+  switch (LayerKind(number)) {
+    case lkPicture:
+      kind = QStringLiteral("Image");
+      caption = NamePart(StoredName(l->FileName));
+      break;
+    case lkText:
+      kind = QStringLiteral("Text");
+      caption = l->Text;
+      break;
+    default:
+      kind = QStringLiteral("Tracks");
+      caption = (l->Tracks.isEmpty() ? QString() : TrackLineForDisplay(l->Tracks.first())) + QStringLiteral("...");
+      break;
+  }
 }
 
 void TCoverDocument::AddTextLayer(int left, int top, const QString& text, const QString& fontName, TColor color,
@@ -235,8 +362,9 @@ void TCoverDocument::AddTracksLayer(int left, int top, const QStringList& tracks
 {
   StoreTracks(AppendLayer(), left, top, tracks, fontName, color, fontStyles, shadow, smooth, lineSpace, boundWidth,
               boundHeight, alignment);
-  const QString first = tracks.isEmpty() ? QString() : TrackLineForDisplay(tracks.first());
-  LayerAdded(QStringLiteral("Tracks"), first + QStringLiteral("..."));
+  QString kind, caption;
+  LayerCaption(LayerCount() - 1, kind, caption);
+  LayerAdded(kind, caption);
 }
 
 void TCoverDocument::StoreText(TLayer& l, int left, int top, const QString& text, const QString& fontName,
@@ -548,6 +676,7 @@ void TCoverDocument::NewCover()
   SetBackground(QString(), imCenter, 0xFFFFFF, -1, true, false);
   m_selectedNumber = -1;
   m_selectedSlot = -1;
+  m_made.clear();
   SetMarksTimer(false);
   Redraw();
   m_modified = false;
@@ -573,6 +702,7 @@ void TCoverDocument::Compose()
 
 void TCoverDocument::Redraw()
 {
+  if (m_deferred) return;
   Compose();
   Repaint();
 }
@@ -585,6 +715,16 @@ void TCoverDocument::Repaint() const
 void TCoverDocument::RenderPrintImage(QImage& result) const
 {
   result = StretchBitmap(m_layers[0].Picture, PrintSize, PrintSize);
+  if (result.isNull()) return;
+  // Layers of one picture at one size read it once; a picture is kept only
+  // until the last layer that uses it has been drawn.
+  auto pictureKey = [](const TLayer& l) {
+    return l.FileName + QChar(0x1F) + QString::number(2 * l.Width) + 'x' + QString::number(2 * l.Height);
+  };
+  QHash<QString, int> uses;
+  for (int n = 1; n < LayerCount(); ++n)
+    if (LayerKind(n) == lkPicture) ++uses[pictureKey(*LayerByNumber(n))];
+  QHash<QString, std::pair<QImage, QImage>> pictures;
   int slot = 0;
   for (int k = 1; k < LayerCount(); ++k) {
     slot = m_layers[size_t(slot)].Next;
@@ -593,11 +733,22 @@ void TCoverDocument::RenderPrintImage(QImage& result) const
     if (w <= 0 || h <= 0) continue;
     QImage p, m;
     switch (LayerKind(l.Number)) {
-      case lkPicture:
+      case lkPicture: {
         // Re-read from the source for full quality; a vanished source prints nothing.
-        if (!LoadPicture(l.FileName, w, h, p, &m, false)) continue;
+        const QString key = pictureKey(l);
+        auto it = pictures.constFind(key);
+        if (it != pictures.constEnd()) {
+          p = it->first;
+          m = it->second;
+        } else if (!LoadPicture(l.FileName, w, h, p, &m, false)) {
+          p = m = QImage();
+        }
+        if (--uses[key] > 0) pictures.insert(key, {p, m});
+        else pictures.remove(key);
+        if (p.isNull() || m.isNull()) continue;
         SoftenMaskEdges(m, l.SoftH, l.SoftV);
         break;
+      }
       case lkText:
         RenderTextBitmap(l.Text, l.FontName, l.Color, l.FontStyles, l.Shadow, l.Smooth, w, h, p, m);
         break;
@@ -607,6 +758,7 @@ void TCoverDocument::RenderPrintImage(QImage& result) const
                            l.Alignment, p, m);
         break;
     }
+    if (p.isNull() || m.isNull()) continue;  // not enough memory for this layer
     BlendBitmap(result, p, &m, 2 * l.Left, 2 * l.Top, 0, false);
   }
 }

@@ -7,6 +7,7 @@
 
 #include "canvas/Layer.h"
 
+#include <QHash>
 #include <QImage>
 #include <QString>
 #include <QStringList>
@@ -15,6 +16,8 @@
 #include <cstdint>
 #include <functional>
 #include <vector>
+
+class QFile;
 
 class TCoverDocument {
 public:
@@ -58,10 +61,14 @@ public:
 
   // Creating layers: each appends on top, redraws, starts the marks, sets
   // Modified and raises OnLayerAdded.
-  void AddPictureLayer(int left, int top, const QString& fileName, int softV, int softH, int sourceWidth,
-                       int sourceHeight);
-  void LoadPictureLayer(int left, int top, const QString& fileName, int softV, int softH, int actualWidth,
-                        int actualHeight, int boundWidth, int boundHeight);
+  // A picture layer whose picture can not be read is made blank; `problem`
+  // (when given) then says why. False, with `problem` set and no layer
+  // added, when the layer's bitmaps can not be made: they would exceed the
+  // memory budget or there is not enough memory.
+  bool AddPictureLayer(int left, int top, const QString& fileName, int softV, int softH, int sourceWidth,
+                       int sourceHeight, QString* problem = nullptr);
+  bool LoadPictureLayer(int left, int top, const QString& fileName, int softV, int softH, int actualWidth,
+                        int actualHeight, int boundWidth, int boundHeight, QString* problem = nullptr);
   void AddTextLayer(int left, int top, const QString& text, const QString& fontName, TColor color,
                     uint8_t fontStyles, bool shadow, bool smooth, int boundWidth, int boundHeight);
   void AddTracksLayer(int left, int top, const QStringList& tracks, const QString& fontName, TColor color,
@@ -99,7 +106,34 @@ public:
   // Rendering.
   void Compose();
   void Redraw();  // Compose, then ask the widget to repaint
+  // The 940 × 940 print cover. A layer whose bitmaps can not be made (not
+  // enough memory) is left out rather than drawn half.
   void RenderPrintImage(QImage& result) const;
+
+  // Memory of layer bitmaps. A layer that would take the document past the
+  // budget is refused.
+  static constexpr qint64 LayerBitmapBudget = qint64(1) << 30;
+  qint64 LayerBitmapBytes() const;
+  // Bytes the bitmaps of a picture layer in a width × height box take.
+  static qint64 PictureLayerBytes(int width, int height);
+
+  // Opening a project: layers are built into a separate document that draws
+  // nothing and raises nothing (deferred), which is then moved into this one
+  // whole by AdoptLayers: its layers, background and stored names replace
+  // ours, the cover is composed once, OnLayerAdded is raised for every layer
+  // from the bottom up, nothing is selected and Modified is cleared.
+  void SetDeferred(bool deferred) { m_deferred = deferred; }
+  void AdoptLayers(TCoverDocument&& other);
+  // Kind word and caption of a layer as OnLayerAdded reports them.
+  void LayerCaption(int number, QString& kind, QString& caption) const;
+
+  // The name a picture file of the document is saved under: pictures taken
+  // out of a project keep the name they had there.
+  void SetStoredName(const QString& path, const QString& storedName) { m_storedNames.insert(path, storedName); }
+  QString StoredName(const QString& path) const { return m_storedNames.value(path, path); }
+
+  // Files this document created in the work folder (work copies), in order.
+  const QStringList& CreatedFiles() const { return m_createdFiles; }
 
   // Selection marks.
   const std::vector<uint8_t>& OutlineMask() const { return m_outline; }
@@ -115,15 +149,20 @@ public:
   // Where work copies of pictures are written.
   void SetWorkFolder(const QString& folder) { m_workFolder = folder; }
   QString WorkFolder() const;
-  // A fresh work-copy path: the millisecond tick count plus ".bmp", never
-  // one that exists or was handed out before.
+  // A fresh work copy: the millisecond tick count plus ".bmp", never a name
+  // that is taken (not even by a dangling link) or was handed out before.
+  // The file is created empty and exclusively (empty path on failure).
   QString NewWorkFileName();
+  // The same, kept open in `file` for writing.
+  QString NewWorkFile(QFile& file);
+
 
 private:
   TLayer& AppendLayer();
+  TLayer& PlaceOnTop(TLayer&& layer);
   void LayerAdded(const QString& kind, const QString& caption);
-  void RenderPictureLayer(TLayer& layer, const QString& source, int workW, int workH, int screenW,
-                          int screenH, bool makeWorkCopy);
+  bool RenderPictureLayer(TLayer& layer, const QString& source, int workW, int workH, int screenW,
+                          int screenH, QString* problem);
   // Render a text or tracks layer and store its values.
   void StoreText(TLayer& l, int left, int top, const QString& text, const QString& fontName, TColor color,
                  uint8_t fontStyles, bool shadow, bool smooth, int boundWidth, int boundHeight);
@@ -148,4 +187,15 @@ private:
   std::array<bool, RingSize> m_ring{};
   QString m_workFolder;
   int64_t m_lastWorkTick = -1;
+  bool m_deferred = false;
+  QHash<QString, QString> m_storedNames;
+  QStringList m_createdFiles;
+  // Pictures already made while opening, by source and box: the work copy
+  // and the screen bitmaps that layers of one picture share.
+  struct TMadePicture {
+    QString WorkFile;
+    QImage Picture, Mask;
+    QString Problem;
+  };
+  QHash<QString, TMadePicture> m_made;
 };

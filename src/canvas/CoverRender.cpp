@@ -9,9 +9,15 @@
 
 QImage StretchBitmap(const QImage& srcIn, int width, int height)
 {
-  QImage out = NewBitmap(std::max(width, 0), std::max(height, 0));
-  if (srcIn.isNull() || width <= 0 || height <= 0) return out;
+  if (width <= 0 || height <= 0) return QImage();
+  QImage out(width, height, QImage::Format_BGR888);
+  if (out.isNull()) return out;
+  if (srcIn.isNull()) {
+    FillBitmap(out, 0xFFFFFF);
+    return out;
+  }
   const QImage src = srcIn.format() == QImage::Format_BGR888 ? srcIn : srcIn.convertToFormat(QImage::Format_BGR888);
+  if (src.isNull()) return QImage();
   const int sw = src.width(), sh = src.height();
   std::vector<int> cols(static_cast<size_t>(width));
   for (int x = 0; x < width; ++x) cols[size_t(x)] = int(int64_t(x) * sw / width) * 3;
@@ -53,12 +59,13 @@ QImage FitPicture(const QImage& picture, int sw, int sh, int boxWidth, int boxHe
   return Stretched(out, sw, sh, boxWidth, boxHeight, exact);
 }
 
-bool LoadPicture(const QString& fileName, int boxWidth, int boxHeight, QImage& picture, QImage* mask, bool exact)
+bool LoadPicture(const QString& fileName, int boxWidth, int boxHeight, QImage& picture, QImage* mask, bool exact,
+                 QString* error)
 {
   boxWidth = std::max(boxWidth, 1);
   boxHeight = std::max(boxHeight, 1);
   int sw = 0, sh = 0;
-  const bool ok = LoadImageFile(fileName, picture, boxWidth, boxHeight, &sw, &sh);
+  const bool ok = LoadImageFile(fileName, picture, boxWidth, boxHeight, &sw, &sh, nullptr, {}, {}, error);
   if (ok) picture = Stretched(picture, sw, sh, boxWidth, boxHeight, exact);
   if (mask) *mask = NewBitmap(picture.width(), picture.height(), 0x000000);
   return ok;

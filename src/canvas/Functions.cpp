@@ -1,9 +1,17 @@
 #include "canvas/Functions.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -409,4 +417,90 @@ QSize FitToBox(int width, int height, int boxWidth, int boxHeight)
 bool PointInRect(int x, int y, const TRect& rect)
 {
   return rect.Left < x && x < rect.Right && rect.Top < y && y < rect.Bottom;
+}
+
+// ---------------------------------------------------------------- files
+
+namespace {
+QString ErrnoText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
+}  // namespace
+
+bool OpenRegularFile(const QString& path, QFile& file, QString* error)
+{
+  const QByteArray p = QFile::encodeName(path);
+  // Non-blocking, so a FIFO without a writer does not stop us here.
+  const int fd = ::open(p.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    if (error) *error = QStringLiteral("Can not open \"%1\": %2").arg(path, ErrnoText(errno));
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    if (error) *error = QStringLiteral("\"%1\" is not a regular file").arg(path);
+    return false;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  if (file.isOpen()) file.close();
+  file.setFileName(path);
+  if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    ::close(fd);
+    if (error) *error = QStringLiteral("Can not open \"%1\": %2").arg(path, file.errorString());
+    return false;
+  }
+  return true;
+}
+
+bool CreateNewFile(const QString& path, QFile& file, QString* error)
+{
+  const QByteArray p = QFile::encodeName(path);
+  const int fd = ::open(p.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
+  if (fd < 0) {
+    const int err = errno;  // callers look at it (EEXIST: try another name)
+    if (error) *error = QStringLiteral("Can not create \"%1\": %2").arg(path, ErrnoText(err));
+    errno = err;
+    return false;
+  }
+  if (file.isOpen()) file.close();
+  file.setFileName(path);
+  if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+    ::close(fd);
+    ::unlink(p.constData());
+    if (error) *error = QStringLiteral("Can not create \"%1\": %2").arg(path, file.errorString());
+    return false;
+  }
+  return true;
+}
+
+bool PathTaken(const QString& path)
+{
+  struct stat st {};
+  return ::lstat(QFile::encodeName(path).constData(), &st) == 0 || errno != ENOENT;
+}
+
+bool ReplaceFile(const QString& path, const QByteArray& bytes, QString* error)
+{
+  const QString folder = QFileInfo(path).path();
+  const QString name = QFileInfo(path).fileName();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const QString temp = folder + QStringLiteral("/.%1.%2-%3").arg(name).arg(::getpid()).arg(attempt);
+    QFile f;
+    QString why;
+    if (!CreateNewFile(temp, f, &why)) {
+      if (errno == EEXIST) continue;
+      if (error) *error = why;
+      return false;
+    }
+    const bool written = f.write(bytes) == bytes.size() && f.flush();
+    f.close();
+    if (!written || ::rename(QFile::encodeName(temp).constData(), QFile::encodeName(path).constData()) != 0) {
+      if (error) *error = QStringLiteral("Can not write \"%1\": %2").arg(path, ErrnoText(errno));
+      ::unlink(QFile::encodeName(temp).constData());
+      return false;
+    }
+    return true;
+  }
+  if (error) *error = QStringLiteral("Can not write \"%1\"").arg(path);
+  return false;
 }

@@ -68,3 +68,21 @@ QSize FitToBox(int width, int height, int boxWidth, int boxHeight);
 QSize ShrinkToBox(int width, int height, int boxWidth, int boxHeight);
 // True strictly inside the rectangle (edges excluded).
 bool PointInRect(int x, int y, const TRect& rect);
+
+// ---------------------------------------------------------------- files
+class QFile;
+
+// Opens an existing file for reading, refusing at once (without waiting)
+// anything that is not a regular file: a FIFO, a device, a folder or a
+// socket. On failure `error` (when given) says why.
+bool OpenRegularFile(const QString& path, QFile& file, QString* error = nullptr);
+// Creates `path` as a new file for writing (mode 0600): never opens a file
+// that exists and never follows a link in its place.
+bool CreateNewFile(const QString& path, QFile& file, QString* error = nullptr);
+// True when something (a file, a folder, a link, even a dangling one) has
+// that name.
+bool PathTaken(const QString& path);
+// Replaces the content of `path`: the bytes go into a new file beside it
+// that is then renamed over the name, so a link or a file in its place is
+// replaced, never written through.
+bool ReplaceFile(const QString& path, const QByteArray& bytes, QString* error = nullptr);

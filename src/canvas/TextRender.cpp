@@ -9,6 +9,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cstdint>
 
 namespace {
 
@@ -51,9 +52,37 @@ QFont FontForCell(const QString& face, uint8_t styles, int cellHeight, bool anti
   return font;
 }
 
-int TextWidth(const QFont& font, const QString& text)
+// Texts up to this length are measured whole; longer ones in pieces of it,
+// summed in 64 bits (a long text at a large size overflows 32 bits).
+constexpr qsizetype kMeasurePiece = 4096;
+// The widest canvas a text is drawn on; what lies beyond could never be seen
+// once the text is reduced into its box.
+constexpr int kMaxCanvasWidth = 32000;
+
+// The text's width when it is at most `limit`, else some width above it
+// (measuring stops there: a long text need not be laid out whole to know).
+int64_t TextWidth(const QFont& font, const QString& text, int64_t limit = INT64_MAX)
 {
-  return QFontMetrics(font).horizontalAdvance(text);
+  const QFontMetrics fm(font);
+  if (text.size() <= kMeasurePiece) return fm.horizontalAdvance(text);
+  int64_t sum = 0;
+  for (qsizetype at = 0; at < text.size() && sum <= limit; at += kMeasurePiece)
+    sum += fm.horizontalAdvance(text.mid(at, kMeasurePiece));
+  return sum;
+}
+
+// The start of `text` that covers at least `width` pixels (all of it when it
+// is narrower), so a text far wider than its canvas is not laid out whole.
+QString VisiblePart(const QFont& font, const QString& text, int64_t width)
+{
+  if (text.size() <= kMeasurePiece) return text;
+  const QFontMetrics fm(font);
+  int64_t sum = 0;
+  for (qsizetype at = 0; at < text.size(); at += kMeasurePiece) {
+    sum += fm.horizontalAdvance(text.mid(at, kMeasurePiece));
+    if (sum > width) return text.left(at + kMeasurePiece);
+  }
+  return text;
 }
 
 // A white 24-bit bitmap with black text drawn by `draw` on an opaque white cell.
@@ -61,6 +90,7 @@ template <typename DrawFn>
 QImage DrawText(int width, int height, const QFont& font, DrawFn draw)
 {
   QImage canvas(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
+  if (canvas.isNull()) return QImage();
   canvas.fill(Qt::white);
   {
     QPainter p(&canvas);
@@ -147,17 +177,33 @@ void RenderTextBitmap(const QString& text, const QString& fontName, TColor color
   const int s = smooth ? 4 : 1;
   const int step = 10 * s;
   const int maxWidth = s * (boxWidth - 6);
-  // The largest height (in steps) at which the text fits the width, then one
-  // step more: the crop and reduction below bring it into the box.
-  int h = std::max(s * (boxHeight - 6), 1);
-  while (h - step > 0 && TextWidth(FontForCell(fontName, fontStyles, h, smooth), text) > maxWidth) h -= step;
-  h += step;
+  // The largest height of the candidates h0, h0 − step, … at which the text
+  // fits the width (the last candidate when none does), then one step more:
+  // the crop and reduction below bring it into the box. Widths grow with the
+  // height, so the candidate is found by bisection.
+  const int h0 = std::max(s * (boxHeight - 6), 1);
+  const int last = h0 - step > 0 ? (h0 - 1) / step : 0;  // candidates k = 0 … last
+  auto fits = [&](int k) {
+    return TextWidth(FontForCell(fontName, fontStyles, h0 - k * step, smooth), text, maxWidth) <= maxWidth;
+  };
+  int lo = 0, hi = last;  // the first fitting candidate lies in [lo, hi]; hi when none fits
+  while (lo < hi) {
+    const int mid = lo + (hi - lo) / 2;
+    if (fits(mid)) hi = mid;
+    else lo = mid + 1;
+  }
+  const int h = h0 - lo * step + step;
 
   const QFont font = FontForCell(fontName, fontStyles, h, smooth);
-  const int wW = TextWidth(font, QStringLiteral("W"));
-  QImage t = DrawText(TextWidth(font, text) + wW, h, font, [&](QPainter& p, const QFontMetrics& fm) {
-    p.drawText(wW / 2, fm.ascent(), text);
-  });
+  const int wW = int(TextWidth(font, QStringLiteral("W")));
+  const int64_t width = TextWidth(font, text, kMaxCanvasWidth) + wW;
+  const QString drawn = width > kMaxCanvasWidth ? VisiblePart(font, text, kMaxCanvasWidth) : text;
+  QImage t = DrawText(int(std::min<int64_t>(width, kMaxCanvasWidth)), h, font,
+                      [&](QPainter& p, const QFontMetrics& fm) { p.drawText(wW / 2, fm.ascent(), drawn); });
+  if (t.isNull()) {  // not enough memory: nothing is drawn
+    picture = mask = QImage();
+    return;
+  }
   if (smooth) ShrinkBitmap(t, 4);
   const int offset = std::min(-1, -(boxHeight - 6) / 40);
   Finish(t, color, shadow, h, offset, boxWidth, boxHeight, picture, mask);
@@ -184,7 +230,7 @@ void RenderTracksBitmap(const QStringList& tracks, const QString& fontName, TCol
   {
     int widest = -1;
     for (int i = 0; i < n; ++i) {
-      const int w = TextWidth(font, lines[i]);
+      const int w = int(std::min<int64_t>(TextWidth(font, lines[i], kMaxCanvasWidth), kMaxCanvasWidth));
       if (w > widest) {
         widest = w;
         k = i;
@@ -199,8 +245,8 @@ void RenderTracksBitmap(const QStringList& tracks, const QString& fontName, TCol
   }
   font = FontForCell(fontName, fontStyles, f, smooth);
 
-  const int wWW = TextWidth(font, QStringLiteral("WW"));
-  const int widthK = TextWidth(font, lines[k]);
+  const int wWW = int(TextWidth(font, QStringLiteral("WW")));
+  const int widthK = int(std::min<int64_t>(TextWidth(font, lines[k], kMaxCanvasWidth), kMaxCanvasWidth));
   const int m = wWW / 3;
   const int g = (slot - f) / 2;
   const int r = widthK + m;

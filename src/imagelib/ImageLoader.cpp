@@ -146,32 +146,25 @@ QImage NewDestBitmap(int width, int height)
   return QImage(width, height, QImage::Format_BGR888);
 }
 
-// Reads a picture file whole. It is opened without waiting, so that a FIFO or
-// a device under a picture's name can not stall the caller (a thumbnail
-// worker, or the window thread on a drop), and only a regular file is read.
-// A file that shrinks while it is read fails; one that grows is read up to
-// the size it had when it was opened.
-bool ReadWholeFile(const QString& fileName, QByteArray& data)
+bool ReadWholeFile(const QString& fileName, QByteArray& data, QString* error = nullptr)
 {
-  const QByteArray path = QFile::encodeName(fileName);
-  const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st {};
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 && st.st_size <= kMaxFileBytes;
-  if (ok) {
-    const qint64 size = st.st_size;
-    data.resize(qsizetype(size));
-    qint64 got = 0;
-    while (got < size) {
-      const ssize_t n = ::read(fd, data.data() + got, size_t(size - got));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      got += n;
-    }
-    ok = got == size;
+  QFile file;
+  if (!OpenRegularFile(fileName, file, error)) return false;
+  const qint64 size = file.size();
+  if (size <= 0 || size > kMaxFileBytes) {
+    if (error) *error = size <= 0 ? QStringLiteral("the file is empty") : QStringLiteral("the file is too large");
+    return false;
   }
-  ::close(fd);
-  return ok;
+  data.resize(qsizetype(size));
+  if (data.size() != size) {
+    if (error) *error = QStringLiteral("not enough memory");
+    return false;
+  }
+  if (file.read(data.data(), size) != size) {
+    if (error) *error = file.errorString();
+    return false;
+  }
+  return true;
 }
 
 // A 24-bit copy of any decoded picture; pictures with transparency are laid
@@ -684,13 +677,19 @@ uint8_t IconBitCount(const QByteArray& iconFile)
 
 bool LoadImageFile(const QString& fileName, QImage& dest, int boxWidth, int boxHeight, int* outWidth,
                    int* outHeight, int* outBitCount, const TScaleProgress& scaleProgress,
-                   const TDecodeProgress& decodeProgress)
+                   const TDecodeProgress& decodeProgress, QString* errorOut)
 {
+  QString error;
+  const bool ok = [&]() -> bool {
   try {
     const TFormat* format = FormatOfName(fileName);
-    if (!format || boxWidth <= 0 || boxHeight <= 0) return false;
+    if (!format) {
+      error = QStringLiteral("not a picture type this program reads");
+      return false;
+    }
+    if (boxWidth <= 0 || boxHeight <= 0) return false;
     QByteArray data;
-    if (!ReadWholeFile(fileName, data)) return false;
+    if (!ReadWholeFile(fileName, data, &error)) return false;
 
     TDecodeOptions opt;
     opt.FileName = fileName;
@@ -704,10 +703,14 @@ bool LoadImageFile(const QString& fileName, QImage& dest, int boxWidth, int boxH
     }
 
     TDecodedImage decoded;
-    QString error;
     if (!format->Decode(data, opt, decoded, error)) return false;
+    if (kind != TFormatKind::Icon) data = QByteArray();  // the decoded picture may be large: free what we can
     QImage work = To24(decoded.Bitmap);
-    if (work.isNull() || decoded.Width <= 0 || decoded.Height <= 0) return false;
+    decoded.Bitmap = QImage();
+    if (work.isNull() || decoded.Width <= 0 || decoded.Height <= 0) {
+      error = QStringLiteral("not enough memory");
+      return false;
+    }
 
     int bitCount = decoded.BitCount;
     bool sharpen = true;
@@ -731,7 +734,10 @@ bool LoadImageFile(const QString& fileName, QImage& dest, int boxWidth, int boxH
 
     QImage result;
     QSize fitted;
-    if (!FitInto(work, result, boxWidth, boxHeight, 0xFFFFFF, scaleProgress, &fitted)) return false;
+    if (!FitInto(work, result, boxWidth, boxHeight, 0xFFFFFF, scaleProgress, &fitted)) {
+      error = QStringLiteral("not enough memory");
+      return false;
+    }
     if (sharpen && fitted != QSize(decoded.Width, decoded.Height)) Sharpen3x3(result, 1);
 
     dest = result;
@@ -740,8 +746,12 @@ bool LoadImageFile(const QString& fileName, QImage& dest, int boxWidth, int boxH
     if (outBitCount) *outBitCount = bitCount;
     return true;
   } catch (...) {
+    error = QStringLiteral("not enough memory");
     return false;
   }
+  }();
+  if (!ok && errorOut) *errorOut = error.isEmpty() ? QStringLiteral("the picture can not be read") : error;
+  return ok;
 }
 
 bool LoadPreviewFile(const QString& fileName, QImage& dest, TGifAnimation* animation, TColor backColor,

@@ -90,10 +90,13 @@ private:
 };
 
 // Loads a picture fitted into the box (never enlarged). Returns false and
-// leaves dest untouched when the file can not be read.
+// leaves dest untouched when the file can not be read; `error` (when given)
+// then says why. Only regular files are read: a FIFO or a device is refused
+// at once.
 bool LoadImageFile(const QString& fileName, QImage& dest, int boxWidth, int boxHeight,
                    int* outWidth = nullptr, int* outHeight = nullptr, int* outBitCount = nullptr,
-                   const TScaleProgress& scaleProgress = {}, const TDecodeProgress& decodeProgress = {});
+                   const TScaleProgress& scaleProgress = {}, const TDecodeProgress& decodeProgress = {},
+                   QString* error = nullptr);
 
 // The viewer's loader: full size or fitted, progressive for JPEG, Targa,
 // TIFF, PCX and Photoshop; an animated GIF goes whole to `animation`.

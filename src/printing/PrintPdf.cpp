@@ -2,6 +2,7 @@
 
 #include "printing/DesktopPrinter.h"
 #include "printing/PrintPreview.h"
+#include "project/OutputFile.h"
 #include "project/ProjectCover.h"
 
 #include <QApplication>
@@ -81,25 +82,25 @@ bool ParsePrintPdfArguments(const QStringList& args, TPrintPdfOptions& options, 
   return true;
 }
 
-bool PrintProjectToPdf(const TPrintPdfOptions& options, QString& error)
+bool PrintProjectToPdf(const TPrintPdfOptions& options, QString& error, QStringList* warnings)
 {
-  const QFileInfo project(options.Project), output(options.Output);
-  if (output.exists() && project.exists() && output.canonicalFilePath() == project.canonicalFilePath()) {
-    error = QStringLiteral("The output file \"%1\" is the project file.").arg(options.Output);
-    return false;
-  }
+  TCommandLineJob job;
+  if (!job.Begin(error)) return false;
+  // The output is checked before any work: a refused output costs nothing.
+  TOutputFile out(options.Output, {options.Project});
+  if (!out.Open(error)) return false;
   QImage cover;
-  if (!RenderProjectPrintCover(options.Project, cover, error)) return false;
+  if (!RenderProjectPrintCover(options.Project, job.WorkFolder(), cover, error, warnings)) return false;
 
   TDesktopPrinter printer{QPageSize(options.Paper)};
-  printer.SetOutputFile(options.Output);
+  printer.SetOutputFile(out.TempPath());
   TPrintPreview preview;
   preview.SetPrinter(&printer);
   preview.SetCover(&cover);
   preview.SetActualSize();
   preview.SetCuttingLine(options.CuttingLine);
   preview.SetPosition(PositionCodeOfItem(options.PositionItem));
-  return preview.PrintCover(cover, QFileInfo(options.Project).completeBaseName(), error);
+  return preview.PrintCover(cover, QFileInfo(options.Project).completeBaseName(), error) && out.Commit(error);
 }
 
 int PrintPdf(int argc, char** argv)
@@ -125,7 +126,10 @@ int PrintPdf(int argc, char** argv)
     static char* appArgv[] = {argv[0], nullptr};
     app = std::make_unique<QApplication>(appArgc, appArgv);
   }
-  if (!PrintProjectToPdf(options, error)) {
+  QStringList warnings;
+  const bool ok = PrintProjectToPdf(options, error, &warnings);
+  for (const QString& w : warnings) PrintError(QStringLiteral("warning: ") + w);
+  if (!ok) {
     PrintError(error);
     return 1;
   }

@@ -25,8 +25,11 @@ bool IsPrintPdfCommand(int argc, char** argv);
 // they are not a valid command.
 bool ParsePrintPdfArguments(const QStringList& args, TPrintPdfOptions& options, QString& error);
 
-// Opens the project, renders its print cover and prints it into the PDF.
-bool PrintProjectToPdf(const TPrintPdfOptions& options, QString& error);
+// Opens the project, renders its print cover and prints it into the PDF,
+// writing the output by the rules of project/OutputFile.h (never over the
+// project, never a partial file). `warnings` receives one line per layer
+// whose picture could not be read.
+bool PrintProjectToPdf(const TPrintPdfOptions& options, QString& error, QStringList* warnings = nullptr);
 
 // Runs the command; returns the exit status: 0 printed, 1 failed (the reason
 // on stderr, no output file left behind), 2 wrong usage.

@@ -1,11 +1,11 @@
 #include "project/ExportPng.h"
 
+#include "project/OutputFile.h"
 #include "project/ProjectCover.h"
 
 #include <QGuiApplication>
 #include <QImage>
 #include <QImageWriter>
-#include <QSaveFile>
 
 #include <cstdio>
 #include <cstdlib>
@@ -23,25 +23,22 @@ bool IsExportPngCommand(int argc, char** argv)
   return argc >= 2 && argv[1] && std::strcmp(argv[1], "--export-png") == 0;
 }
 
-bool ExportProjectToPng(const QString& projectFile, const QString& pngFile, QString& error)
+bool ExportProjectToPng(const QString& projectFile, const QString& pngFile, QString& error,
+                        QStringList* warnings)
 {
+  TCommandLineJob job;
+  if (!job.Begin(error)) return false;
+  // The output is checked before any work: a refused output costs nothing.
+  TOutputFile out(pngFile, {projectFile});
+  if (!out.Open(error)) return false;
   QImage cover;
-  if (!RenderProjectPrintCover(projectFile, cover, error)) return false;
-  QSaveFile out(pngFile);
-  if (!out.open(QIODevice::WriteOnly)) {
-    error = QStringLiteral("Can not write \"%1\": %2").arg(pngFile, out.errorString());
-    return false;
-  }
-  QImageWriter writer(&out, "png");
+  if (!RenderProjectPrintCover(projectFile, job.WorkFolder(), cover, error, warnings)) return false;
+  QImageWriter writer(&out.File(), "png");
   if (!writer.write(cover)) {
     error = QStringLiteral("Can not write \"%1\": %2").arg(pngFile, writer.errorString());
     return false;
   }
-  if (!out.commit()) {
-    error = QStringLiteral("Can not write \"%1\": %2").arg(pngFile, out.errorString());
-    return false;
-  }
-  return true;
+  return out.Commit(error);
 }
 
 int ExportPng(int argc, char** argv)
@@ -61,7 +58,10 @@ int ExportPng(int argc, char** argv)
   const QString project = QString::fromLocal8Bit(argv[2]);
   const QString png = QString::fromLocal8Bit(argv[3]);
   QString error;
-  if (!ExportProjectToPng(project, png, error)) {
+  QStringList warnings;
+  const bool ok = ExportProjectToPng(project, png, error, &warnings);
+  for (const QString& w : warnings) PrintError(QStringLiteral("warning: ") + w);
+  if (!ok) {
     PrintError(error);
     return 1;
   }

@@ -4,6 +4,7 @@
 // renders the 940 × 940 print cover into a PNG file without opening a window.
 
 #include <QString>
+#include <QStringList>
 
 // True when the command line asks for the export (first argument
 // "--export-png").
@@ -16,5 +17,8 @@ int ExportPng(int argc, char** argv);
 
 // Opens `projectFile` in a private work folder of its own (so a running
 // program's files are never touched), renders the print cover and writes it
-// to `pngFile` (replacing it only once the new file is complete).
-bool ExportProjectToPng(const QString& projectFile, const QString& pngFile, QString& error);
+// to `pngFile` by the rules of OutputFile.h (never over the project, never
+// a partial file). `warnings` receives one line per layer whose picture could
+// not be read.
+bool ExportProjectToPng(const QString& projectFile, const QString& pngFile, QString& error,
+                        QStringList* warnings = nullptr);

@@ -1,5 +1,7 @@
 #include "project/IniFile.h"
 
+#include "canvas/Functions.h"
+
 #include <QFile>
 #include <QSaveFile>
 #include <QStringDecoder>
@@ -129,16 +131,21 @@ void TIniFile::LoadFromBytes(const QByteArray& bytes)
   }
 }
 
-bool TIniFile::LoadFromFile(const QString& fileName, QString* error)
+bool TIniFile::LoadFromFile(const QString& fileName, QString* error, qint64 maxBytes)
 {
   m_sections.clear();
-  QFile f(fileName);
-  if (!f.open(QIODevice::ReadOnly)) {
-    if (error) *error = QStringLiteral("Can not read \"%1\": %2").arg(fileName, f.errorString());
+  QFile f;
+  QString why;
+  if (!OpenRegularFile(fileName, f, &why)) {
+    if (error) *error = QStringLiteral("Can not read \"%1\": %2").arg(fileName, why);
     return false;
   }
-  const QByteArray bytes = f.readAll();
-  if (f.error() != QFileDevice::NoError) {
+  if (f.size() > maxBytes) {
+    if (error) *error = QStringLiteral("Can not read \"%1\": it is larger than %2 bytes").arg(fileName).arg(maxBytes);
+    return false;
+  }
+  const QByteArray bytes = f.read(maxBytes + 1);
+  if (f.error() != QFileDevice::NoError || bytes.size() > maxBytes) {
     if (error) *error = QStringLiteral("Can not read \"%1\": %2").arg(fileName, f.errorString());
     return false;
   }

@@ -22,8 +22,9 @@ public:
   // Replaces the content by the INI text in `bytes`.
   void LoadFromBytes(const QByteArray& bytes);
   // Replaces the content by the file's; false (content emptied) when the file
-  // can not be read. A missing file is an error too.
-  bool LoadFromFile(const QString& fileName, QString* error = nullptr);
+  // can not be read. A missing file is an error too, and so is anything but a
+  // regular file of at most `maxBytes` (a FIFO or a device is refused at once).
+  bool LoadFromFile(const QString& fileName, QString* error = nullptr, qint64 maxBytes = qint64(1) << 20);
   // The whole text, UTF-8, lines ending in CR LF.
   QByteArray ToBytes() const;
   // Writes the text beside the file under a temporary name and renames it

@@ -2,32 +2,18 @@
 
 #include "canvas/CoverDocument.h"
 #include "project/ProjectFile.h"
-#include "project/WorkFolder.h"
 
-#include <QTemporaryDir>
-
-bool RenderProjectPrintCover(const QString& projectFile, QImage& cover, QString& error)
+bool RenderProjectPrintCover(const QString& projectFile, const QString& workFolder, QImage& cover, QString& error,
+                             QStringList* warnings)
 {
-  const QString temp = TemporaryFolderPath();
-  if (!EnsurePrivateFolder(temp, error)) return false;
-  QTemporaryDir work(temp + QStringLiteral("/export-XXXXXX"));
-  if (!work.isValid()) {
-    error = QStringLiteral("Can not create a work folder in \"%1\": %2").arg(temp, work.errorString());
+  TCoverDocument document;
+  document.SetWorkFolder(workFolder);
+  document.NewCover();
+  if (!LoadProject(document, projectFile, error, warnings)) return false;
+  document.RenderPrintImage(cover);
+  if (cover.isNull()) {
+    error = QStringLiteral("There is not enough memory for the print cover.");
     return false;
   }
-  work.setAutoRemove(false);
-  const QString folder = work.path();
-
-  bool ok = false;
-  {
-    TCoverDocument document;
-    document.SetWorkFolder(folder);
-    document.NewCover();
-    if (LoadProject(document, projectFile, error)) {
-      document.RenderPrintImage(cover);
-      ok = true;
-    }
-  }
-  RemoveFolderTree(folder);
-  return ok;
+  return true;
 }

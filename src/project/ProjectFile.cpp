@@ -9,12 +9,17 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QSet>
-#include <QTemporaryFile>
+#include <QCryptographicHash>
+#include <QHash>
 
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <vector>
+
+#include <cerrno>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 namespace {
 
@@ -77,38 +82,81 @@ bool IsExistingFile(const QString& path)
   return fi.exists() && fi.isFile();
 }
 
+// Room left on the disk of `folder` for us (0 when it can not be told).
+int64_t FreeBytes(const QString& folder)
+{
+  struct statvfs st {};
+  if (::statvfs(QFile::encodeName(folder).constData(), &st) != 0) return 0;
+  return int64_t(st.f_bavail) * int64_t(st.f_frsize);
+}
+
+// What is left free on the disk beyond the files an opening writes.
+constexpr int64_t kSpareBytes = int64_t(16) << 20;
+
 // Where the embedded pictures of an opened project come from: the project
 // file itself (read in pieces) or a blob in memory.
 struct TBlobSource {
   QFile* File = nullptr;
   QByteArrayView Memory;
 
-  bool CopyTo(int64_t start, int64_t end, QIODevice& out) const
+  // Hands the bytes start … end − 1 to `sink` in pieces; false when they
+  // can not be read or the sink refuses one.
+  template <typename Sink>
+  bool Read(int64_t start, int64_t end, Sink sink) const
   {
-    if (!File) return out.write(Memory.data() + start, end - start) == end - start;
+    if (!File) return sink(Memory.data() + start, end - start);
     if (!File->seek(start)) return false;
     QByteArray chunk;
     for (int64_t at = start; at < end;) {
       const qint64 n = std::min<int64_t>(kCopyChunk, end - at);
       chunk = File->read(n);
-      if (chunk.size() != n || out.write(chunk) != n) return false;
+      if (chunk.size() != n || !sink(chunk.constData(), n)) return false;
       at += n;
     }
     return true;
   }
+
+  bool CopyTo(int64_t start, int64_t end, QIODevice& out) const
+  {
+    return Read(start, end, [&](const char* p, qint64 n) { return out.write(p, n) == n; });
+  }
+
+  QByteArray Hash(int64_t start, int64_t end) const
+  {
+    QCryptographicHash h(QCryptographicHash::Sha256);
+    if (!Read(start, end, [&](const char* p, qint64 n) {
+          h.addData(QByteArrayView(p, n));
+          return true;
+        }))
+      return QByteArray();
+    return h.result();
+  }
 };
 
-// Best-effort copy of a scratch part into the work folder.
+// A scratch part of the work folder, written beside its name and renamed
+// over it (a link in its place is replaced, never followed). Best effort: a
+// part that does not fit the disk is left out.
 void WriteScratch(const QString& folder, const char* name, const TBlobSource& src, int64_t start, int64_t end)
 {
-  QSaveFile f(folder + '/' + QLatin1String(name));
-  if (f.open(QIODevice::WriteOnly) && src.CopyTo(start, end, f)) f.commit();
+  if (FreeBytes(folder) < end - start + kSpareBytes) {
+    QFile::remove(folder + '/' + QLatin1String(name));
+    return;
+  }
+  const QString temp = folder + QStringLiteral("/.%1.%2.part").arg(QLatin1String(name)).arg(::getpid());
+  QFile f;
+  if (!CreateNewFile(temp, f)) return;
+  const bool ok = src.CopyTo(start, end, f) && f.flush();
+  f.close();
+  if (!ok || ::rename(QFile::encodeName(temp).constData(),
+                      QFile::encodeName(folder + '/' + QLatin1String(name)).constData()) != 0)
+    QFile::remove(temp);
 }
 
 void WriteScratch(const QString& folder, const char* name, const QByteArray& bytes)
 {
-  QSaveFile f(folder + '/' + QLatin1String(name));
-  if (f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size()) f.commit();
+  TBlobSource src;
+  src.Memory = bytes;
+  WriteScratch(folder, name, src, 0, bytes.size());
 }
 
 QString EnsureWorkFolder(const TCoverDocument& document)
@@ -120,45 +168,124 @@ QString EnsureWorkFolder(const TCoverDocument& document)
   return folder;
 }
 
-// Embedded pictures are written under temporary names first and renamed into
-// place only when all of them were written.
-class TPendingPictures {
+// The extension an extracted picture keeps: the stored name's, when it is a
+// short run of letters and digits (the readers go by it), else none.
+QString PictureExtension(const QString& storedName)
+{
+  const QString name = PathNamePart(storedName.trimmed());
+  const qsizetype dot = name.lastIndexOf('.');
+  if (dot < 0) return QString();
+  const QString ext = name.mid(dot + 1);
+  if (ext.isEmpty() || ext.size() > 8) return QString();
+  for (QChar c : ext)
+    if (c.unicode() > 127 || !c.isLetterOrNumber()) return QString();
+  return '.' + ext;
+}
+
+// The pictures taken out of a project being opened. Each distinct picture
+// (the same bytes under the same extension) is written once, under a name of
+// our own ("Layer" + section + "-" + counter + extension) that no file in the
+// work folder has; nothing there is ever replaced. Until Keep() the files
+// written are removed again when this goes away.
+class TExtractedPictures {
 public:
-  explicit TPendingPictures(QString folder) : m_folder(std::move(folder)) {}
-
-  bool Add(const QString& name, const TBlobSource& src, int64_t start, int64_t end, QString& error)
+  explicit TExtractedPictures(QString folder) : m_folder(std::move(folder)) {}
+  ~TExtractedPictures()
   {
-    auto tmp = std::make_unique<QTemporaryFile>(m_folder + QStringLiteral("/extract-XXXXXX"));
-    if (!tmp->open() || !src.CopyTo(start, end, *tmp) || !tmp->flush()) {
-      error = QStringLiteral("Can not write the picture \"%1\" into the work folder \"%2\": %3")
-                  .arg(name, m_folder, tmp->errorString());
-      return false;
-    }
-    tmp->close();
-    m_items.push_back({std::move(tmp), m_folder + '/' + name});
-    return true;
+    if (!m_kept)
+      for (const QString& f : m_written) ::unlink(QFile::encodeName(f).constData());
   }
 
-  bool Commit(QString& error)
+  // Writes the pictures of all records; `paths` receives each record's file.
+  bool Extract(const std::vector<TLayerRecord>& records, const TBlobSource& blob, std::vector<QString>& paths,
+               QString& error)
   {
-    for (TItem& it : m_items) {
-      if (::rename(QFile::encodeName(it.Temp->fileName()).constData(), QFile::encodeName(it.Target).constData()) !=
-          0) {
-        error = QStringLiteral("Can not write \"%1\".").arg(it.Target);
-        return false;
+    paths.assign(records.size(), QString());
+    // Which records hold the same picture: equal ranges always; equal sizes
+    // and extensions are compared by their bytes.
+    QHash<QString, int> bySize;
+    for (const TLayerRecord& r : records)
+      if (!r.PictureName.isEmpty()) ++bySize[Group(r)];
+    QHash<QString, QString> written;  // identity → file
+    QHash<int64_t, QByteArray> hashes;  // by start of range
+    for (size_t i = 0; i < records.size(); ++i) {
+      const TLayerRecord& r = records[i];
+      if (r.PictureName.isEmpty()) continue;
+      QString id = Group(r) + QStringLiteral("@%1").arg(r.ImageStart);
+      if (bySize.value(Group(r)) > 1) {
+        if (!hashes.contains(r.ImageStart)) hashes.insert(r.ImageStart, blob.Hash(r.ImageStart, r.ImageEnd));
+        const QByteArray hash = hashes.value(r.ImageStart);
+        if (hash.isEmpty()) {
+          error = QStringLiteral("Can not read the picture of layer %1.").arg(r.Section);
+          return false;
+        }
+        id = Group(r) + '#' + QString::fromLatin1(hash.toHex());
       }
-      it.Temp->setAutoRemove(false);
+      auto it = written.constFind(id);
+      if (it != written.constEnd()) {
+        paths[i] = *it;
+        continue;
+      }
+      QString path;
+      if (!Write(r, blob, path, error)) return false;
+      written.insert(id, path);
+      paths[i] = path;
     }
     return true;
   }
+
+  // Bytes the distinct pictures of `records` take (each counted once).
+  static int64_t DistinctBytes(const std::vector<TLayerRecord>& records)
+  {
+    QSet<QString> ranges;
+    int64_t sum = 0;
+    for (const TLayerRecord& r : records) {
+      if (r.PictureName.isEmpty()) continue;
+      const QString range = QStringLiteral("%1-%2").arg(r.ImageStart).arg(r.ImageEnd);
+      if (ranges.contains(range)) continue;
+      ranges.insert(range);
+      sum += r.ImageEnd - r.ImageStart;
+    }
+    return sum;
+  }
+
+  void Keep() { m_kept = true; }
 
 private:
-  struct TItem {
-    std::unique_ptr<QTemporaryFile> Temp;
-    QString Target;
-  };
+  static QString Group(const TLayerRecord& r)
+  {
+    return QString::number(r.ImageEnd - r.ImageStart) + PictureExtension(r.FileName).toLower();
+  }
+
+  bool Write(const TLayerRecord& r, const TBlobSource& blob, QString& path, QString& error)
+  {
+    const QString ext = PictureExtension(r.FileName);
+    for (int k = 1; k < 100000; ++k) {
+      path = m_folder + '/' + SectionName(r.Section) + '-' + QString::number(k) + ext;
+      if (PathTaken(path)) continue;
+      QFile f;
+      QString why;
+      if (!CreateNewFile(path, f, &why)) {
+        if (errno == EEXIST) continue;
+        error = QStringLiteral("Can not write a picture into the work folder \"%1\": %2").arg(m_folder, why);
+        return false;
+      }
+      m_written << path;
+      if (!blob.CopyTo(r.ImageStart, r.ImageEnd, f) || !f.flush()) {
+        error = QStringLiteral("Can not write the picture of layer %1 into the work folder \"%2\": %3")
+                    .arg(r.Section)
+                    .arg(m_folder, f.errorString());
+        return false;
+      }
+      return true;
+    }
+    error = QStringLiteral("Can not write a picture into the work folder \"%1\".").arg(m_folder);
+    return false;
+  }
+
   QString m_folder;
-  std::vector<TItem> m_items;
+  QStringList m_written;
+  bool m_kept = false;
 };
 
 // The document loses every layer but the background, and its selection,
@@ -196,35 +323,45 @@ bool ParseAll(const TIniFile& ini, int64_t blobSize, std::vector<TLayerRecord>& 
   return true;
 }
 
-bool LoadParts(TCoverDocument& document, const TIniFile& ini, const TBlobSource& blob, int64_t blobSize,
-               QString& error)
+// Memory the layer bitmaps of the records will take, before anything is
+// decoded (a picture shared by layers in one box counted once).
+int64_t LayerMemoryNeeded(const std::vector<TLayerRecord>& records)
 {
-  std::vector<TLayerRecord> records;
-  if (!ParseAll(ini, blobSize, records, error)) return false;
-  // "Layer1" + "2a.jpg" and "Layer12" + "a.jpg" would be the same file: a
-  // later picture with a name already taken gets a numbered one.
-  QSet<QString> taken;
-  for (TLayerRecord& r : records) {
-    if (r.PictureName.isEmpty()) continue;
-    const QString base = r.PictureName;
-    for (int k = 2; taken.contains(r.PictureName); ++k)
-      r.PictureName = SectionName(r.Section) + '-' + QString::number(k) + base.mid(SectionName(r.Section).size());
-    taken.insert(r.PictureName);
+  QSet<QString> pictures;
+  int64_t sum = 0;
+  for (const TLayerRecord& r : records) {
+    if (r.Section == 0) continue;
+    if (!r.FileName.isEmpty()) {
+      const int64_t both = TCoverDocument::PictureLayerBytes(r.BoundWidth, r.BoundHeight);
+      const QString key = QStringLiteral("%1-%2/%3x%4").arg(r.ImageStart).arg(r.ImageEnd).arg(r.BoundWidth).arg(r.BoundHeight);
+      sum += both / 2;  // the mask of each layer
+      if (!pictures.contains(key)) sum += both / 2;
+      pictures.insert(key);
+    } else if (!r.Text.isEmpty() || !r.Tracks.isEmpty()) {
+      sum += TCoverDocument::PictureLayerBytes(std::min(470, r.BoundWidth), std::min(470, r.BoundHeight));
+    }
   }
-  const QString folder = EnsureWorkFolder(document);
-  TPendingPictures pending(folder);
-  for (const TLayerRecord& r : records)
-    if (!r.PictureName.isEmpty() && !pending.Add(r.PictureName, blob, r.ImageStart, r.ImageEnd, error)) return false;
-  if (!pending.Commit(error)) return false;
-
-  DropLayers(document);
-  for (const TLayerRecord& r : records)
-    BuildLayer(document, r, r.PictureName.isEmpty() ? QString() : folder + '/' + r.PictureName);
-  document.SetMarksTimer(false);
-  document.Redraw();
-  document.SetModified(false);
-  return true;
+  return sum;
 }
+
+// Room the work copies of the records' pictures take on disk (24-bit BMP of
+// at most 940 × 940, one per picture and size).
+int64_t WorkCopyBytes(const std::vector<TLayerRecord>& records)
+{
+  QSet<QString> copies;
+  int64_t sum = 0;
+  for (const TLayerRecord& r : records) {
+    if (r.Section == 0 || r.FileName.isEmpty()) continue;
+    const int w = std::clamp(r.ActualWidth, 1, 940), h = std::clamp(r.ActualHeight, 1, 940);
+    const QString key = QStringLiteral("%1-%2/%3x%4").arg(r.ImageStart).arg(r.ImageEnd).arg(w).arg(h);
+    if (copies.contains(key)) continue;
+    copies.insert(key);
+    sum += 54 + ((int64_t(w) * 3 + 3) & ~int64_t(3)) * h;
+  }
+  return sum;
+}
+
+QString Megabytes(int64_t bytes) { return QString::number((bytes + (1 << 20) - 1) >> 20); }
 
 }  // namespace
 
@@ -361,7 +498,9 @@ bool WriteLayer(const TCoverDocument& document, int slot, TIniFile& ini, QByteAr
   auto embed = [&](const QString& path) -> bool {
     QByteArray bytes;
     if (!ReadFileBytes(path, bytes, error)) return false;
-    ini.WriteString(sec, QStringLiteral("FileName"), path);
+    // A picture taken out of an opened project is saved under the name it
+    // had there, not under its name in the work folder.
+    ini.WriteString(sec, QStringLiteral("FileName"), document.StoredName(path));
     ini.WriteInteger(sec, QStringLiteral("ImageStart"), blob.size());
     blob += bytes;
     ini.WriteInteger(sec, QStringLiteral("ImageEnd"), blob.size());
@@ -520,20 +659,20 @@ bool ParseLayer(int i, const TIniFile& ini, int64_t blobSize, TLayerRecord& r, Q
       error = NotAProject(QStringLiteral("the picture of %1 has no usable file name").arg(layer));
       return false;
     }
-    r.PictureName = SectionName(i) + name;
+    r.PictureName = name;
   }
   return true;
 }
 
-void BuildLayer(TCoverDocument& document, const TLayerRecord& r, const QString& picturePath)
+bool BuildLayer(TCoverDocument& document, const TLayerRecord& r, const QString& picturePath, QString* problem)
 {
   if (r.Section == 0) {
     document.SetBackground(picturePath, r.ImageMode, r.StartColor, r.EndColor, r.Vertical, r.ShowImage);
-    return;
+    return true;
   }
   if (!r.FileName.isEmpty()) {
-    document.LoadPictureLayer(r.Left, r.Top, picturePath, r.SoftV, r.SoftH, r.ActualWidth, r.ActualHeight,
-                              r.BoundWidth, r.BoundHeight);
+    return document.LoadPictureLayer(r.Left, r.Top, picturePath, r.SoftV, r.SoftH, r.ActualWidth, r.ActualHeight,
+                                     r.BoundWidth, r.BoundHeight, problem);
   } else if (!r.Text.isEmpty()) {
     document.AddTextLayer(r.Left, r.Top, r.Text, r.FontName, r.Color, r.FontStyles, r.Shadow, r.Smooth,
                           r.BoundWidth, r.BoundHeight);
@@ -541,6 +680,7 @@ void BuildLayer(TCoverDocument& document, const TLayerRecord& r, const QString& 
     document.AddTracksLayer(r.Left, r.Top, r.Tracks, r.FontName, r.Color, r.FontStyles, r.Shadow, r.Smooth,
                             r.LineSpace, r.BoundWidth, r.BoundHeight, r.Alignment);
   }
+  return true;
 }
 
 bool ReadLayer(TCoverDocument& document, int sectionNumber, const TIniFile& ini, QByteArrayView blob,
@@ -548,24 +688,32 @@ bool ReadLayer(TCoverDocument& document, int sectionNumber, const TIniFile& ini,
 {
   TLayerRecord r;
   if (!ParseLayer(sectionNumber, ini, blob.size(), r, error)) return false;
-  const QString folder = EnsureWorkFolder(document);
-  if (!r.PictureName.isEmpty()) {
-    TPendingPictures pending(folder);
-    TBlobSource src;
-    src.Memory = blob;
-    if (!pending.Add(r.PictureName, src, r.ImageStart, r.ImageEnd, error) || !pending.Commit(error)) return false;
+  TBlobSource src;
+  src.Memory = blob;
+  TExtractedPictures pictures(EnsureWorkFolder(document));
+  std::vector<QString> paths;
+  if (!pictures.Extract({r}, src, paths, error)) return false;
+  if (!paths[0].isEmpty()) document.SetStoredName(paths[0], r.FileName);
+  QString problem;
+  if (!BuildLayer(document, r, paths[0], &problem)) {
+    error = QStringLiteral("Layer %1 can not be made: %2.").arg(sectionNumber).arg(problem);
+    return false;
   }
-  BuildLayer(document, r, r.PictureName.isEmpty() ? QString() : folder + '/' + r.PictureName);
+  pictures.Keep();
   return true;
 }
 
-bool LoadProject(TCoverDocument& document, const QString& fileName, QString& error)
+bool LoadProject(TCoverDocument& document, const QString& fileName, QString& error, QStringList* warnings)
 {
-  QFile f(fileName);
-  if (!f.open(QIODevice::ReadOnly)) {
-    error = QStringLiteral("Can not open \"%1\": %2").arg(fileName, f.errorString());
+  // Only a regular file is read: a FIFO would keep us waiting for ever, a
+  // device might never end.
+  const QFileInfo info(fileName);
+  if (info.exists() && !info.isFile()) {
+    error = NotAProject(QStringLiteral("it is not a regular file"));
     return false;
   }
+  QFile f;
+  if (!OpenRegularFile(fileName, f, &error)) return false;
   const int64_t size = f.size();
   if (size < 16) {
     error = NotAProject(QStringLiteral("it is too short"));
@@ -586,21 +734,75 @@ bool LoadProject(TCoverDocument& document, const QString& fileName, QString& err
     error = NotAProject(QStringLiteral("its part sizes do not fit the file"));
     return false;
   }
-  QByteArray info;
-  if (!f.seek(s1) || (info = f.read(s2)).size() != s2) {
+  QByteArray infoBytes;
+  if (!f.seek(s1) || (infoBytes = f.read(s2)).size() != s2) {
     error = QStringLiteral("Can not read \"%1\": %2").arg(fileName, f.errorString());
     return false;
   }
   TIniFile ini;
-  ini.LoadFromBytes(info);
+  ini.LoadFromBytes(infoBytes);
+  std::vector<TLayerRecord> records;
+  if (!ParseAll(ini, s1, records, error)) return false;
+
+  const int64_t memory = LayerMemoryNeeded(records);
+  if (memory > TCoverDocument::LayerBitmapBudget) {
+    error = QStringLiteral("The project can not be opened: its layers would need %1 MB of memory, more than the "
+                           "%2 MB a cover may use.")
+                .arg(Megabytes(memory), Megabytes(TCoverDocument::LayerBitmapBudget));
+    return false;
+  }
+  const QString folder = EnsureWorkFolder(document);
+  const int64_t disk = TExtractedPictures::DistinctBytes(records) + WorkCopyBytes(records);
+  if (disk > 0 && disk + kSpareBytes > FreeBytes(folder)) {
+    error = QStringLiteral("The project can not be opened: its pictures need %1 MB in the work folder \"%2\", "
+                           "and there is not enough free space there.")
+                .arg(Megabytes(disk), folder);
+    return false;
+  }
 
   TBlobSource blob;
   blob.File = &f;
-  if (!LoadParts(document, ini, blob, s1, error)) return false;
+  TExtractedPictures pictures(folder);
+  std::vector<QString> paths;
+  if (!pictures.Extract(records, blob, paths, error)) return false;
 
-  const QString folder = document.WorkFolder();
+  // Everything is built aside; the document changes only when all of it
+  // was made.
+  if (records.empty()) {
+    DropLayers(document);
+    document.SetMarksTimer(false);
+    document.Redraw();
+    document.SetModified(false);
+  } else {
+    TCoverDocument built;
+    built.SetWorkFolder(folder);
+    built.SetDeferred(true);
+    QStringList notes;
+    bool ok = true;
+    for (size_t i = 0; i < records.size() && ok; ++i) {
+      const TLayerRecord& r = records[i];
+      if (!paths[i].isEmpty()) built.SetStoredName(paths[i], r.FileName);
+      QString problem;
+      ok = BuildLayer(built, r, paths[i], &problem);
+      if (!ok) {
+        error = QStringLiteral("The project can not be opened: layer %1 can not be made (%2).")
+                    .arg(built.LayerCount())
+                    .arg(problem);
+      } else if (!problem.isEmpty()) {
+        notes << QStringLiteral("Layer %1: %2.").arg(built.LayerCount() - 1).arg(problem);
+      }
+    }
+    if (!ok) {
+      for (const QString& made : built.CreatedFiles()) ::unlink(QFile::encodeName(made).constData());
+      return false;
+    }
+    document.AdoptLayers(std::move(built));
+    if (warnings) *warnings << notes;
+  }
+  pictures.Keep();
+
   if (s1 > 0) WriteScratch(folder, kProjectImageFile, blob, 0, s1);
   else QFile::remove(folder + '/' + QLatin1String(kProjectImageFile));
-  WriteScratch(folder, kProjectInfoFile, info);
+  WriteScratch(folder, kProjectInfoFile, infoBytes);
   return true;
 }

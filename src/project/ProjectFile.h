@@ -24,16 +24,22 @@ class TIniFile;
 // file that was there. Clears Modified on success.
 bool SaveProject(TCoverDocument& document, const QString& fileName, QString& error);
 
-// Replaces the document by the project in `fileName`. On failure `error`
-// says what is wrong and the document is unchanged.
-bool LoadProject(TCoverDocument& document, const QString& fileName, QString& error);
+// Replaces the document by the project in `fileName`. Everything is read,
+// its pictures taken out into the work folder under names of their own and
+// the layers built aside first; only then does the document change. On
+// failure `error` says what is wrong and the document, its layers and the
+// files they use are as they were. `warnings` receives a line for every
+// layer whose picture could not be read (the layer is then blank).
+bool LoadProject(TCoverDocument& document, const QString& fileName, QString& error,
+                 QStringList* warnings = nullptr);
 
 // Writes the section of the layer in array slot `slot` ("Layer" + its
 // Number), appending its picture file to `blob` when it has one.
 bool WriteLayer(const TCoverDocument& document, int slot, TIniFile& ini, QByteArray& blob, QString& error);
 
 // Reads section "Layer" + `sectionNumber`: takes its picture out of `blob`
-// into the work folder and creates the layer (or sets the background for 0).
+// into the work folder (under a new name of our own) and creates the layer
+// (or sets the background for 0).
 bool ReadLayer(TCoverDocument& document, int sectionNumber, const TIniFile& ini, QByteArrayView blob,
                QString& error);
 
@@ -57,8 +63,7 @@ struct TLayerRecord {
   uint8_t ImageMode = imCenter;
   uint8_t Alignment = taLeft;
   uint8_t FontStyles = 0;
-  // Name of the embedded picture in the work folder ("Layer" + section +
-  // the stored file's name), empty when the section embeds none.
+  // The stored file's name part, empty when the section embeds no picture.
   QString PictureName;
 };
 
@@ -66,8 +71,10 @@ struct TLayerRecord {
 bool ParseLayer(int sectionNumber, const TIniFile& ini, int64_t blobSize, TLayerRecord& record, QString& error);
 
 // Creates the layer of a checked record; `picturePath` is its extracted
-// picture (or empty).
-void BuildLayer(TCoverDocument& document, const TLayerRecord& record, const QString& picturePath);
+// picture (or empty). False when a picture layer's bitmaps can not be made;
+// `problem` says why, or why its picture could not be read (it is then blank).
+bool BuildLayer(TCoverDocument& document, const TLayerRecord& record, const QString& picturePath,
+                QString* problem = nullptr);
 
 // "fsBold", "fsItalic", "fsUnderline", "fsStrikeOut" concatenated, and back.
 QString FontStylesText(uint8_t styles);

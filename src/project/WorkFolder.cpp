@@ -102,6 +102,13 @@ bool CreateWorkFolder(QString& workFolder, QString& error)
   if (!EnsurePrivateFolder(temp, error)) return false;
   const QString work = WorkFolderPath();
   if (!EnsurePrivateFolder(work, error)) return false;
+  // Whatever an earlier run left (files, links planted while it stood open)
+  // goes: links are removed, never followed.
+  const int fd = OpenFolderNoFollow(AT_FDCWD, QFile::encodeName(work).constData());
+  if (fd < 0 || !ClearFolder(fd)) {
+    error = QStringLiteral("Can not empty \"%1\"").arg(work);
+    return false;
+  }
   workFolder = work;
   return true;
 }

@@ -27,8 +27,9 @@ QString WorkFolderPath();
 // narrowed to 0700). Its parent must exist. False with a reason otherwise.
 bool EnsurePrivateFolder(const QString& path, QString& error);
 
-// Creates the temporary folder and the work folder in it. On success
-// `workFolder` is the work folder's path.
+// Creates the temporary folder and the work folder in it, and empties the
+// work folder of whatever an earlier run left there (without following
+// links). On success `workFolder` is the work folder's path.
 bool CreateWorkFolder(QString& workFolder, QString& error);
 
 // Creates the work folder and points the document's work copies at it.

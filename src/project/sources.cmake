@@ -4,6 +4,7 @@ list(APPEND JKT_CORE_SOURCES
   src/project/WorkFolder.h src/project/WorkFolder.cpp
   src/project/ProjectFile.h src/project/ProjectFile.cpp
   src/project/ProjectCover.h src/project/ProjectCover.cpp
+  src/project/OutputFile.h src/project/OutputFile.cpp
   src/project/ExportPng.h src/project/ExportPng.cpp
 )
 list(APPEND JKT_UI_SOURCES

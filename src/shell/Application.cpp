@@ -4,6 +4,7 @@
 #include "printing/formPrinter.h"
 #include "editors/LayerEditors.h"
 #include "project/ExportPng.h"
+#include "project/OutputFile.h"
 #include "project/WorkFolder.h"
 #include "shell/Main.h"
 #include "shell/Settings.h"
@@ -16,6 +17,8 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <QScreen>
+
+#include <cstdio>
 
 int RunJacketeer(int argc, char** argv)
 {
@@ -34,8 +37,16 @@ int RunJacketeer(int argc, char** argv)
     QMessageBox::critical(nullptr, QStringLiteral("Jacketeer"), QString::fromLatin1(kWorkFolderFailure));
     return 1;
   }
+  TCommandLineJob::RemoveEndedJobFolders(tempFolder);  // left by exports that were killed
   TSingleInstance instance;
-  if (!instance.TryLock(tempFolder, QFileInfo(QCoreApplication::applicationFilePath()).fileName())) return 0;
+  switch (instance.Lock(tempFolder, QFileInfo(QCoreApplication::applicationFilePath()).fileName(), error)) {
+    case TSingleInstance::Acquired: break;
+    case TSingleInstance::Running: return 0;  // another copy runs: end silently
+    case TSingleInstance::Failed:
+      std::fprintf(stderr, "jacketeer: %s\n", error.toLocal8Bit().constData());
+      QMessageBox::critical(nullptr, QStringLiteral("Jacketeer"), error);
+      return 1;
+  }
 
   TfrmSplash splash;
   splash.show();

@@ -716,10 +716,15 @@ void TfrmMain::btnOpenClick()
     }();
     ClearList();
     QString error;
-    if (LoadProject(m_canvas->Document(), file, error)) {
+    QStringList unread;
+    if (LoadProject(m_canvas->Document(), file, error, &unread)) {
       SetDialogFolder(QFileInfo(file).absolutePath());
       m_projectFile = file;
       m_canvas->SelectLayer(-1);
+      if (!unread.isEmpty())
+        QMessageBox::warning(this, QStringLiteral("Jacketeer"),
+                             QStringLiteral("Some pictures of the project could not be read; their layers are "
+                                            "blank.\n\n") + unread.join('\n'));
     } else {
       m_syncing = true;
       clbObjects->addItems(before);

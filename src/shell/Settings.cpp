@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <cstdio>
+
 namespace {
 
 const QString kSelf = QStringLiteral("Self");
@@ -68,7 +70,13 @@ void TSettings::SetShowHint(int number, bool show)
 void TSettings::Load()
 {
   TIniFile ini;
-  if (!QFileInfo::exists(m_fileName) || !ini.LoadFromFile(m_fileName)) ini.Clear();
+  QString error;
+  if (QFileInfo::exists(m_fileName) && !ini.LoadFromFile(m_fileName, &error)) {
+    // Something that is not a settings file (a FIFO, a device, a huge file):
+    // the defaults serve, and the start goes on.
+    std::fprintf(stderr, "jacketeer: %s; starting with the default settings.\n", error.toLocal8Bit().constData());
+    ini.Clear();
+  }
   // Switches are stored as integers, any value but 0 meaning on; an
   // unreadable value keeps the hint on.
   for (int n = 1; n <= HintCount; ++n)

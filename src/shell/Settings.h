@@ -34,7 +34,8 @@ public:
 
   QString FileName() const { return m_fileName; }
 
-  // Reads the file; a missing file, section or key gives the defaults.
+  // Reads the file; a missing file, section or key gives the defaults, and so
+  // does anything but a regular file of at most 1 MB (said on stderr).
   void Load();
   // Writes the keys one by one into the file, leaving any others as they
   // are. On failure `error` is "Unable to write to <file>".

@@ -185,3 +185,15 @@ TEST(TracksRender, EmptyTracksLayerPrintsNothing)
   doc.RenderPrintImage(print);
   EXPECT_TRUE(SamePixels(print, NewBitmap(940, 940)));
 }
+
+// A text of 300 000 characters in a wide box: laid out at once, the size
+// found within 64-bit widths, the bitmaps of the box's size.
+TEST(TextRender, VeryLongTextFitsItsBox)
+{
+  QString text;
+  while (text.size() < 300000) text += QStringLiteral("Jacketeer lays out long texts ");
+  QImage picture, mask;
+  RenderTextBitmap(text, QStringLiteral("DejaVu Sans"), 0x000000, 0, false, false, 4000, 4000, picture, mask);
+  EXPECT_EQ(picture.size(), QSize(4000, 4000));
+  EXPECT_EQ(mask.size(), QSize(4000, 4000));
+}

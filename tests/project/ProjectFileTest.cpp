@@ -10,7 +10,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QTemporaryDir>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -189,7 +194,8 @@ TEST_F(ProjectFileTest, RichCoverSurvivesSaveAndOpen)
   EXPECT_EQ(back.SelectedNumber(), -1);
   EXPECT_EQ(added.size(), m_doc.LayerCount() - 1);
   ExpectSameLayers(m_doc, back);
-  EXPECT_EQ(back.Background().FileName, Path("work2/Layer0back.bmp"));
+  EXPECT_EQ(back.Background().FileName, Path("work2/Layer0-1.bmp"));
+  EXPECT_EQ(back.StoredName(back.Background().FileName), Path("pics/back.bmp"));
   EXPECT_EQ(ReadAll(back.Background().FileName), ReadAll(Path("pics/back.bmp")));
 
   // Saved again and opened a second time: still the same.
@@ -234,9 +240,17 @@ TEST_F(ProjectFileTest, SameFileEmbeddedThreeTimesBackToBack)
   TCoverDocument back;
   back.SetWorkFolder(Path("work2"));
   ASSERT_TRUE(LoadProject(back, Path("three.jkp"), error)) << error.toStdString();
-  for (const char* name : {"Layer0same.bmp", "Layer1same.bmp", "Layer2same.bmp"})
-    EXPECT_EQ(ReadAll(Path(QString("work2/") + name)), bytes) << name;
-  EXPECT_EQ(back.LayerByNumber(2)->FileName, Path("work2/Layer2same.bmp"));
+  // The three copies are one picture: taken out once and shared.
+  EXPECT_EQ(ReadAll(Path("work2/Layer0-1.bmp")), bytes);
+  EXPECT_EQ(back.LayerByNumber(1)->FileName, Path("work2/Layer0-1.bmp"));
+  EXPECT_EQ(back.LayerByNumber(2)->FileName, Path("work2/Layer0-1.bmp"));
+  EXPECT_EQ(back.LayerByNumber(1)->WorkFile, back.LayerByNumber(2)->WorkFile);
+  // Saved again, every section embeds it under its original name.
+  ASSERT_TRUE(SaveProject(back, Path("three2.jkp"), error)) << error.toStdString();
+  const QByteArray again = ReadAll(Path("three2.jkp"));
+  EXPECT_EQ(again.left(s1), file.left(s1));
+  ini.LoadFromBytes(again.mid(s1, s2));
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(ini.ReadString(QString("Layer%1").arg(i), "FileName"), pic);
 }
 
 TEST_F(ProjectFileTest, TracksAndTextValuesAreWrittenAsStored)
@@ -307,14 +321,15 @@ TEST_F(ProjectFileTest, WindowsProjectOpens)
   ASSERT_TRUE(LoadProject(m_doc, TestDataPath("project/windows.jkp"), error)) << error.toStdString();
   ASSERT_EQ(m_doc.LayerCount(), 4);
   const TBackgroundInfo& bg = m_doc.Background();
-  EXPECT_EQ(bg.FileName, Path("work/Layer0Hintergrund.bmp"));
+  EXPECT_EQ(bg.FileName, Path("work/Layer0-1.bmp"));
   EXPECT_EQ(bg.ImageMode, imStretch);
   EXPECT_EQ(bg.EndColor, -1);
   EXPECT_TRUE(bg.ShowImage);
 
   const TLayer& pic = *m_doc.LayerByNumber(1);
   EXPECT_EQ(m_doc.LayerKind(1), lkPicture);
-  EXPECT_EQ(pic.FileName, Path("work/Layer1Blüte.bmp"));
+  EXPECT_EQ(pic.FileName, Path("work/Layer1-1.bmp"));
+  EXPECT_EQ(PathNamePart(m_doc.StoredName(pic.FileName)), QString::fromUtf8("Blüte.bmp"));
   EXPECT_EQ(pic.Left, 12);
   EXPECT_EQ(pic.SoftV, 15);
   EXPECT_EQ(ReadAll(pic.FileName), ReadAll(TestDataPath("project/flower.bmp")));
@@ -331,7 +346,7 @@ TEST_F(ProjectFileTest, WindowsProjectOpens)
   EXPECT_EQ(tracks.LineSpace, 30);
   // Everything taken out of the file went into the work folder.
   const QStringList written = QDir(Path("work")).entryList(QDir::Files);
-  EXPECT_TRUE(written.contains(QString::fromUtf8("Layer1Blüte.bmp")));
+  EXPECT_TRUE(written.contains("Layer1-1.bmp"));
   for (const QString& f : written)
     EXPECT_TRUE(f.startsWith("Layer") || f.startsWith("JKT") || f.front().isDigit()) << f.toStdString();
 }
@@ -395,14 +410,14 @@ TEST_F(ProjectFileTest, DamagedFilesLeaveTheDocumentAsItWas)
     EXPECT_TRUE(SamePixels(m_doc.Cover(), cover));
   }
   EXPECT_EQ(selects + adds, 0);
-  EXPECT_FALSE(QFileInfo::exists(Path("work/Layer1p.bmp")));
+  EXPECT_TRUE(QDir(Path("work")).entryList({"Layer*"}, QDir::Files).isEmpty());
 
   // The well-formed variant opens, with the Windows path reduced to its name.
   WriteAll(Path("good.jkp"), MakeProject(pic, good));
   QString error;
   ASSERT_TRUE(LoadProject(m_doc, Path("good.jkp"), error)) << error.toStdString();
-  EXPECT_EQ(m_doc.LayerByNumber(1)->FileName, Path("work/Layer1p.bmp"));
-  EXPECT_EQ(ReadAll(Path("work/Layer1p.bmp")), pic);
+  EXPECT_EQ(m_doc.LayerByNumber(1)->FileName, Path("work/Layer1-1.bmp"));
+  EXPECT_EQ(ReadAll(Path("work/Layer1-1.bmp")), pic);
 
   // A missing file is reported as such.
   EXPECT_FALSE(LoadProject(m_doc, Path("missing.jkp"), error));
@@ -420,8 +435,8 @@ TEST_F(ProjectFileTest, PathsInTheFileNeverLeaveTheWorkFolder)
   WriteAll(Path("esc.jkp"), MakeProject(pic, ini));
   QString error;
   ASSERT_TRUE(LoadProject(m_doc, Path("esc.jkp"), error)) << error.toStdString();
-  EXPECT_TRUE(QFileInfo::exists(Path("work/Layer1escaped.bmp")));
-  EXPECT_TRUE(QFileInfo::exists(Path("work/Layer2escaped2.bmp")));
+  EXPECT_TRUE(QFileInfo::exists(Path("work/Layer1-1.bmp")));
+  EXPECT_EQ(m_doc.LayerByNumber(2)->FileName, Path("work/Layer1-1.bmp"));  // the same picture, taken out once
   EXPECT_FALSE(QFileInfo::exists(Path("escaped.bmp")));
   EXPECT_FALSE(QFileInfo::exists(Path("escaped2.bmp")));
   EXPECT_FALSE(QFileInfo::exists(Path("work/../escaped.bmp")));
@@ -457,7 +472,7 @@ TEST_F(ProjectFileTest, PicturesWhoseNamesMeetAreKeptApart)
   ASSERT_EQ(m_doc.LayerCount(), 3);
   EXPECT_EQ(ReadAll(m_doc.LayerByNumber(1)->FileName), a);
   EXPECT_EQ(ReadAll(m_doc.LayerByNumber(2)->FileName), b);
-  EXPECT_EQ(m_doc.LayerByNumber(2)->FileName, Path("work/Layer12-2x.bmp"));
+  EXPECT_EQ(m_doc.LayerByNumber(2)->FileName, Path("work/Layer12-1.bmp"));
 }
 
 TEST_F(ProjectFileTest, FailedSaveKeepsTheOldFile)
@@ -505,4 +520,146 @@ TEST(ProjectValues, NamesAndTexts)
   ASSERT_TRUE(TracksFromHex("", lines));
   EXPECT_TRUE(lines.isEmpty());
   EXPECT_EQ(TracksToHex({"Abcdefgh", "12345678"}).size(), 40);
+}
+
+// Open A, then a project B whose layers can not be made once its pictures
+// are out (its work copies can not be written): A's cover, layers and files
+// stay exactly as they were, and saving A embeds A's picture.
+TEST_F(ProjectFileTest, FailedOpenLeavesTheOpenProjectAndItsFilesAlone)
+{
+  const QString picA = MakePicture("one.bmp", 300, 240, 2);
+  m_doc.AddPictureLayer(10, 20, picA, 10, 10, 300, 240);
+  QString error;
+  ASSERT_TRUE(SaveProject(m_doc, Path("a.jkp"), error)) << error.toStdString();
+  ASSERT_TRUE(LoadProject(m_doc, Path("a.jkp"), error)) << error.toStdString();
+  const QImage cover = m_doc.Cover().copy();
+  auto snapshot = [&] {
+    QMap<QString, QByteArray> files;
+    for (const QString& f : QDir(Path("work")).entryList(QDir::Files | QDir::Hidden))
+      if (!f.startsWith("JKT")) files.insert(f, ReadAll(Path("work/" + f)));
+    return files;
+  };
+  const auto before = snapshot();
+
+  // B stores a picture of the same name; its work copy would be 600 × 600.
+  const QByteArray picB = ReadAll(MakePicture("b.bmp", 20, 20, 9));
+  const QByteArray ini = "[Common]\r\nLayerNumber=2\r\n[Layer0]\r\nFileName=\r\n[Layer1]\r\nFileName=C:\\x\\one.bmp"
+                         "\r\nImageStart=0\r\nImageEnd=" + QByteArray::number(picB.size()) +
+                         "\r\nActualWidth=600\r\nActualHeight=600\r\nBoundWidth=200\r\nBoundHeight=200\r\n";
+  WriteAll(Path("b.jkp"), MakeProject(picB, ini));
+  int events = 0;
+  m_doc.OnLayerAdded = [&](const QString&, const QString&) { ++events; };
+  {
+    // Files may grow to 100 KB: the picture goes out, its work copy can not.
+    struct rlimit old {};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 100 * 1024;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    EXPECT_FALSE(LoadProject(m_doc, Path("b.jkp"), error));
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    ::signal(SIGXFSZ, oldHandler);
+  }
+  EXPECT_FALSE(error.isEmpty());
+  EXPECT_EQ(events, 0);
+  ASSERT_EQ(m_doc.LayerCount(), 2);
+  EXPECT_TRUE(SamePixels(m_doc.Cover(), cover));
+  EXPECT_EQ(snapshot(), before);
+
+  ASSERT_TRUE(SaveProject(m_doc, Path("a2.jkp"), error)) << error.toStdString();
+  EXPECT_TRUE(ReadAll(Path("a2.jkp")).startsWith(ReadAll(picA)));
+}
+
+// Links planted in a work folder that existed before (left by an earlier run,
+// or once open to others): the folder is emptied at start, and links planted
+// later under the names the program writes are never followed.
+TEST_F(ProjectFileTest, LinksPlantedInTheWorkFolderAreNeverWrittenThrough)
+{
+  QString work, error;
+  ASSERT_TRUE(EnsurePrivateFolder(TemporaryFolderPath(), error)) << error.toStdString();
+  ASSERT_TRUE(EnsurePrivateFolder(WorkFolderPath(), error)) << error.toStdString();
+  QDir().mkpath(Path("outside"));
+  auto plant = [&](const QString& name) {
+    const QString target = Path("outside/" + name);
+    QFile::link(target, WorkFolderPath() + '/' + name);
+  };
+  plant("JKTInfo.ctf");
+  ASSERT_TRUE(CreateWorkFolder(work, error)) << error.toStdString();
+  EXPECT_TRUE(QDir(work).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+
+  // Planted while the program runs: the scratch parts, the next work copies
+  // and the names pictures of an opened project could take.
+  for (const char* name : {"JKTInfo.ctf", "JKTImage.ctf", "Layer0-1.bmp", "Layer1-1.bmp", "Layer1-2.bmp"})
+    plant(name);
+  TCoverDocument probe;
+  probe.SetWorkFolder(work);
+  const qint64 tick = QFileInfo(probe.NewWorkFileName()).baseName().toLongLong();
+  for (qint64 t = tick + 1; t < tick + 3000; ++t) plant(QString::number(t) + ".bmp");
+
+  TCoverDocument doc;
+  doc.SetWorkFolder(work);
+  doc.NewCover();
+  const QString pic = MakePicture("p.bmp", 120, 90, 4);
+  doc.SetBackground(pic, imStretch, 0, -1, true, true);
+  doc.AddPictureLayer(5, 5, pic, 10, 10, 120, 90);
+  doc.AddPictureLayer(50, 50, pic, 10, 10, 120, 90);
+  ASSERT_TRUE(SaveProject(doc, Path("l.jkp"), error)) << error.toStdString();
+  ASSERT_TRUE(LoadProject(doc, Path("l.jkp"), error)) << error.toStdString();
+  ASSERT_EQ(doc.LayerCount(), 3);
+  EXPECT_FALSE(doc.LayerByNumber(1)->Picture.isNull());
+  EXPECT_TRUE(QDir(Path("outside")).entryList(QDir::Files).isEmpty());
+  for (int n = 1; n <= 2; ++n) EXPECT_FALSE(QFileInfo(doc.LayerByNumber(n)->WorkFile).isSymLink());
+  EXPECT_FALSE(QFileInfo(work + "/JKTInfo.ctf").isSymLink());
+  RemoveFolderTree(TemporaryFolderPath());
+}
+
+// A project that is a FIFO, a folder or a device is refused at once as not a
+// project; a picture layer whose picture is a FIFO is made blank at once.
+TEST_F(ProjectFileTest, ProjectThatIsNotARegularFileIsRefusedAtOnce)
+{
+  ASSERT_EQ(::mkfifo(QFile::encodeName(Path("fifo.jkp")).constData(), 0600), 0);
+  QDir().mkpath(Path("folder.jkp"));
+  m_doc.AddTextLayer(1, 1, "Keep", "F", 0, 0, false, false, 100, 50);
+  for (const QString& path : {Path("fifo.jkp"), Path("folder.jkp"), QString("/dev/zero")}) {
+    SCOPED_TRACE(path.toStdString());
+    QString error;
+    EXPECT_FALSE(LoadProject(m_doc, path, error));
+    EXPECT_TRUE(error.contains("not a valid Jacketeer project")) << error.toStdString();
+    EXPECT_EQ(m_doc.LayerCount(), 2);
+  }
+  ASSERT_EQ(::mkfifo(QFile::encodeName(Path("pic.bmp")).constData(), 0600), 0);
+  QString problem;
+  EXPECT_TRUE(m_doc.AddPictureLayer(0, 0, Path("pic.bmp"), 0, 0, 100, 100, &problem));
+  EXPECT_TRUE(problem.contains("pic.bmp")) << problem.toStdString();
+  EXPECT_EQ(m_doc.LayerCount(), 3);
+}
+
+// A stored name of 254 bytes of UTF-8: the picture is taken out under a short
+// name of our own, and saving again stores the original name.
+TEST_F(ProjectFileTest, LongStoredNamesRoundTrip)
+{
+  const QByteArray pic = ReadAll(MakePicture("p.bmp", 40, 30, 3));
+  QString greek;
+  while (greek.toUtf8().size() < 250) greek += QChar(char16_t(0x03B1 + greek.size() % 20));
+  const QString name = greek + ".bmp";
+  ASSERT_EQ(name.toUtf8().size(), 254);
+  const QByteArray ini = "[Common]\r\nLayerNumber=2\r\n[Layer0]\r\nFileName=\r\n[Layer1]\r\nFileName=C:\\Bilder\\" +
+                         name.toUtf8() + "\r\nImageStart=0\r\nImageEnd=" + QByteArray::number(pic.size()) +
+                         "\r\nBoundWidth=40\r\nBoundHeight=30\r\nActualWidth=40\r\nActualHeight=30\r\n";
+  WriteAll(Path("long.jkp"), MakeProject(pic, ini));
+  QString error;
+  QStringList warnings, captions;
+  m_doc.OnLayerAdded = [&](const QString&, const QString& caption) { captions << caption; };
+  ASSERT_TRUE(LoadProject(m_doc, Path("long.jkp"), error, &warnings)) << error.toStdString();
+  EXPECT_TRUE(warnings.isEmpty()) << warnings.join('\n').toStdString();
+  EXPECT_EQ(captions, QStringList({name}));
+  EXPECT_FALSE(SamePixels(m_doc.LayerByNumber(1)->Picture, NewBitmap(40, 30)));  // the picture was read
+  ASSERT_TRUE(SaveProject(m_doc, Path("long2.jkp"), error)) << error.toStdString();
+  const QByteArray file = ReadAll(Path("long2.jkp"));
+  const int64_t s1 = Int64At(file, file.size() - 16), s2 = Int64At(file, file.size() - 8);
+  TIniFile saved;
+  saved.LoadFromBytes(file.mid(s1, s2));
+  EXPECT_EQ(saved.ReadString("Layer1", "FileName"), "C:\\Bilder\\" + name);
+  EXPECT_EQ(file.left(s1), pic);
 }

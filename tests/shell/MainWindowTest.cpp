@@ -73,6 +73,24 @@ protected:
   }
 
   // Every list line names the layer whose Number it stands for.
+  // Open with `file` chosen in the open dialog; the text of the message box
+  // that follows (closed with OK), or empty when none came.
+  QString OpenAnsweringTheMessage(const QString& file)
+  {
+    QString reported;
+    AnswerNextModal([&](QWidget* dlg) {
+      AnswerNextModal(
+          [&](QWidget* box) {
+            reported = qobject_cast<QMessageBox*>(box) ? qobject_cast<QMessageBox*>(box)->text() : QString();
+            qobject_cast<QDialog*>(box)->accept();
+          },
+          dlg);
+      AnswerFileDialog(dlg, file);
+    });
+    frm->btnOpenClick();
+    return reported;
+  }
+
   void ExpectInStep() const
   {
     ASSERT_EQ(List()->count(), doc().LayerCount() - 1);
@@ -382,20 +400,33 @@ TEST_F(MainWindowTest, DamagedProjectLeavesCoverAndListAlone)
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("this is no project file at all");
   }
-  QString reported;
-  AnswerNextModal([&](QWidget* dlg) {
-    AnswerNextModal(
-        [&](QWidget* box) {
-          reported = qobject_cast<QMessageBox*>(box) ? qobject_cast<QMessageBox*>(box)->text() : QString();
-          qobject_cast<QDialog*>(box)->accept();
-        },
-        dlg);
-    AnswerFileDialog(dlg, file);
-  });
-  frm->btnOpenClick();
+  const QString reported = OpenAnsweringTheMessage(file);
   EXPECT_FALSE(reported.isEmpty());
   EXPECT_EQ(doc().LayerCount(), 2);
   EXPECT_EQ(Lines(), QStringList{LayerLine("Text", "Text")});
+}
+
+// Pictures that can not be read are named, layer by layer, in one message
+// after the project has opened.
+TEST_F(MainWindowTest, UnreadablePicturesAreReportedAfterOpen)
+{
+  const QByteArray damaged("GIF89a\x10\x00\x10\x00garbage", 16);
+  const QByteArray ini = "[Common]\r\nLayerNumber=3\r\n[Layer0]\r\nFileName=\r\n[Layer1]\r\nText=Fine\r\n"
+                         "BoundWidth=100\r\nBoundHeight=40\r\n[Layer2]\r\nFileName=C:\\broken.gif\r\nImageStart=0"
+                         "\r\nImageEnd=16\r\nBoundWidth=50\r\nBoundHeight=50\r\nActualWidth=50\r\nActualHeight=50\r\n";
+  const QString file = dir.filePath(QStringLiteral("unread.jkp"));
+  {
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(damaged + ini);
+    for (qint64 v : {qint64(damaged.size()), qint64(ini.size())})
+      for (int b = 0; b < 8; ++b) f.putChar(char((quint64(v) >> (8 * b)) & 0xFF));
+  }
+  const QString reported = OpenAnsweringTheMessage(file);
+  ASSERT_EQ(doc().LayerCount(), 3);
+  EXPECT_TRUE(reported.contains(QStringLiteral("Layer 2: the picture \"broken.gif\" could not be read")))
+      << reported.toStdString();
+  EXPECT_FALSE(reported.contains(QStringLiteral("Layer 1")));
 }
 
 TEST_F(MainWindowTest, ClosingAModifiedCover)
@@ -757,4 +788,27 @@ TEST(Splash, TitleFitsAtEveryScale)
     EXPECT_LT(right / scale, splash.width() - 6) << "scale " << scale;
     EXPECT_GT((right - left) / scale, 120) << "scale " << scale;
   }
+}
+
+// Lock files that no running copy holds (empty, garbage, left by a copy that
+// ended) are taken over; one that can not be used is named in the message.
+TEST(SingleInstance, StaleOrUnusableLockFiles)
+{
+  QString error;
+  ASSERT_TRUE(EnsurePrivateFolder(TemporaryFolderPath(), error));
+  const QString folder = TemporaryFolderPath();
+  for (const QByteArray& content : {QByteArray(), QByteArray("\x01\xFFgarbage\n\n\n"), QByteArray("999999\nold\nhost\n")}) {
+    QFile lf(folder + "/stale.lock");
+    ASSERT_TRUE(lf.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    lf.write(content);
+    lf.close();
+    TSingleInstance instance;
+    EXPECT_EQ(instance.Lock(folder, "stale", error), TSingleInstance::Acquired) << error.toStdString();
+    TSingleInstance second;
+    EXPECT_EQ(second.Lock(folder, "stale", error), TSingleInstance::Running);
+  }
+  QDir().mkpath(folder + "/blocked.lock");
+  TSingleInstance blocked;
+  EXPECT_EQ(blocked.Lock(folder, "blocked", error), TSingleInstance::Failed);
+  EXPECT_TRUE(error.contains(folder + "/blocked.lock")) << error.toStdString();
 }

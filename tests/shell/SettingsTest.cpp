@@ -9,6 +9,8 @@
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 namespace {
 
 QByteArray ReadAll(const QString& file)
@@ -41,6 +43,23 @@ TEST_F(SettingsTest, FirstRunWithoutAFile)
   EXPECT_EQ(s.Viewer.SubWidth, -1);
   // On a 1024 × 738 work area the viewer gets 600 × 500, centred.
   EXPECT_EQ(CorrectViewerBounds(s.Viewer, 1024, 738), QRect(212, 119, 600, 500));
+}
+
+// A settings file that is a FIFO, a device or far too large: the start goes on
+// at once with the defaults.
+TEST_F(SettingsTest, UnusableFileGivesTheDefaultsAtOnce)
+{
+  ASSERT_EQ(::mkfifo(QFile::encodeName(File()).constData(), 0600), 0);
+  const QString zero = dir.filePath(QStringLiteral("zero.ini"));
+  ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), zero));
+  const QString huge = dir.filePath(QStringLiteral("huge.ini"));
+  WriteAll(huge, "[ShowHints]\r\n1=0\r\n" + QByteArray(2 << 20, ' '));
+  for (const QString& file : {File(), zero, huge}) {
+    SCOPED_TRACE(file.toStdString());
+    TSettings s(file);
+    s.Load();
+    for (int n = 1; n <= 8; ++n) EXPECT_TRUE(s.ShowHint(n)) << n;
+  }
 }
 
 TEST_F(SettingsTest, DefaultPlaceIsTheConfigurationFolder)
