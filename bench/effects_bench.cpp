@@ -5,6 +5,7 @@
 // stays meaningful on a busy machine.
 #include <benchmark/benchmark.h>
 
+#include "BenchPicture.h"
 #include "canvas/Functions.h"
 #include "imageeditor/effects/Effects.h"
 
@@ -20,19 +21,7 @@ constexpr int kWidth = 4000, kHeight = 3000;
 
 const QImage& Picture()
 {
-  static const QImage picture = [] {
-    QImage img(kWidth, kHeight, QImage::Format_BGR888);
-    std::mt19937 gen(42);
-    std::uniform_int_distribution<int> grain(-24, 24);
-    for (int y = 0; y < kHeight; ++y) {
-      uint8_t* p = img.scanLine(y);
-      for (int x = 0; x < kWidth; ++x, p += 3) {
-        const int base[3] = {x * 255 / kWidth, y * 255 / kHeight, (x + y) * 255 / (kWidth + kHeight)};
-        for (int c = 0; c < 3; ++c) p[c] = uint8_t(std::clamp(base[c] + grain(gen), 0, 255));
-      }
-    }
-    return img;
-  }();
+  static const QImage picture = PhotoLikePicture(kWidth, kHeight, 42);
   return picture;
 }
 

@@ -18,6 +18,20 @@ QImage RandomBitmap(int width, int height, uint32_t seed)
   return img;
 }
 
+QImage PhotoBitmap(int width, int height)
+{
+  QImage img(width, height, QImage::Format_BGR888);
+  for (int y = 0; y < height; ++y) {
+    uint8_t* p = img.scanLine(y);
+    for (int x = 0; x < width; ++x, p += 3) {
+      p[0] = uint8_t(x * 255 / width);
+      p[1] = uint8_t(y * 255 / height);
+      p[2] = uint8_t(((x / 16 + y / 16) % 2) ? 200 : 60);
+    }
+  }
+  return img;
+}
+
 uint32_t PixelAt(const QImage& bmp, int x, int y)
 {
   const uint8_t* p = bmp.constScanLine(y) + 3 * x;

@@ -11,3 +11,14 @@ list(APPEND JKT_CORE_SOURCES
 list(APPEND JKT_CORE_SOURCES
   src/imageeditor/MakeProcess.h src/imageeditor/MakeProcess.cpp
 )
+list(APPEND JKT_CORE_SOURCES
+  src/imageeditor/SavePicture.h src/imageeditor/SavePicture.cpp
+)
+# The editing panel, the editor window and the effect dialogs.
+list(APPEND JKT_UI_SOURCES
+  src/imageeditor/BaseImageEditor.h src/imageeditor/BaseImageEditor.cpp
+  src/imageeditor/ImageEditor.h src/imageeditor/ImageEditor.cpp
+  src/imageeditor/ToolBase.h src/imageeditor/ToolBase.cpp
+  src/imageeditor/EffectDialogs.h src/imageeditor/EffectDialogs.cpp
+  src/imageeditor/formImageEditor.h src/imageeditor/formImageEditor.cpp
+)

@@ -2,6 +2,7 @@
 
 #include "printing/PrintPdf.h"
 #include "printing/formPrinter.h"
+#include "editors/LayerEditors.h"
 #include "project/ExportPng.h"
 #include "project/WorkFolder.h"
 #include "shell/Main.h"
@@ -52,6 +53,7 @@ int RunJacketeer(int argc, char** argv)
   }
   TfrmPrinter frmPrinter(&frmMain);
   frmMain.SetPrintWindow(&frmPrinter);
+  AttachLayerEditors(frmMain);
 
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->availableGeometry();

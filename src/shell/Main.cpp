@@ -258,7 +258,10 @@ void TfrmMain::BuildTools()
   connect(btnSave, &QToolButton::clicked, this, [this] { btnSaveClick(); });
   connect(btnPrint, &QToolButton::clicked, this, [this] { btnPrintClick(); });
   connect(btnHelp, &QToolButton::clicked, this, [this] { btnHelpClick(); });
-  connect(btnAddTracks, &QToolButton::clicked, this, [this] { AddButtonClick(btnAddTracks, 2); });
+  connect(btnAddTracks, &QToolButton::clicked, this, [this] {
+    if (TrackRequestHook) TrackRequestHook();
+    AddButtonClick(btnAddTracks, 2);
+  });
   connect(btnAddText, &QToolButton::clicked, this, [this] { AddButtonClick(btnAddText, 3); });
   connect(btnAddYear, &QToolButton::clicked, this, [this] { AddButtonClick(btnAddYear, 4); });
   connect(btnAddTime, &QToolButton::clicked, this, [this] { AddButtonClick(btnAddTime, 5); });

@@ -69,6 +69,8 @@ public:
   std::function<void(const TBackgroundInfo&)> EditBackgroundHook;
   // The print preview window (not owned); Print is enabled once it is set.
   void SetPrintWindow(TfrmPrinter* window);
+  // Asks a companion disc-burning program for its track list (Tracks button).
+  std::function<void()> TrackRequestHook;
 
   // Commands.
   void btnNewClick();

@@ -31,21 +31,6 @@ QByteArray ReadBytes(const QString& path)
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// A photograph-like picture: smooth gradients and some detail.
-QImage Photo(int w, int h)
-{
-  QImage img(w, h, QImage::Format_BGR888);
-  for (int y = 0; y < h; ++y) {
-    uint8_t* p = img.scanLine(y);
-    for (int x = 0; x < w; ++x, p += 3) {
-      p[0] = uint8_t(x * 255 / w);
-      p[1] = uint8_t(y * 255 / h);
-      p[2] = uint8_t(((x / 16 + y / 16) % 2) ? 200 : 60);
-    }
-  }
-  return img;
-}
-
 // True while the reader still answers that it can not read its format.
 bool ReaderMissing(TDecoderFn fn, const QString& path)
 {
@@ -162,7 +147,7 @@ TEST(ExtensionTable, EveryKeyWithItsTypeCode)
 TEST(LoadImageFile, UnsupportedMissingOrDamagedFilesLeaveTheDestination)
 {
   const QString jfif = TempFile("photo.jfif");
-  ASSERT_TRUE(Photo(40, 30).save(jfif, "JPG"));
+  ASSERT_TRUE(PhotoBitmap(40, 30).save(jfif, "JPG"));
   const QString garbage = TempFile("garbage.jpg");
   WriteBytes(garbage, QByteArray(500, '\x5A'));
   const QString empty = TempFile("empty.bmp");
@@ -190,7 +175,7 @@ TEST(LoadImageFile, UnsupportedMissingOrDamagedFilesLeaveTheDestination)
 TEST(LoadImageFile, BitmapIsPreReducedFittedAndSharpened)
 {
   const QString path = TempFile("big.bmp");
-  const QImage photo = Photo(300, 200);
+  const QImage photo = PhotoBitmap(300, 200);
   ASSERT_TRUE(photo.save(path, "BMP"));
   SKIP_WITHOUT_READER(DecodeBmp, path);
 
@@ -215,7 +200,7 @@ TEST(LoadImageFile, BitmapIsPreReducedFittedAndSharpened)
 TEST(LoadImageFile, PictureThatFitsArrivesAsAnExactCopy)
 {
   const QString path = TempFile("small.bmp");
-  const QImage photo = Photo(50, 40);
+  const QImage photo = PhotoBitmap(50, 40);
   ASSERT_TRUE(photo.save(path, "BMP"));
   SKIP_WITHOUT_READER(DecodeBmp, path);
   QImage dest;
@@ -232,7 +217,7 @@ TEST(LoadImageFile, PictureThatFitsArrivesAsAnExactCopy)
 TEST(LoadImageFile, JpegIsDecodedAtTheReducedScale)
 {
   const QString path = TempFile("photo.JPG");
-  ASSERT_TRUE(Photo(800, 600).save(path, "JPG", 90));
+  ASSERT_TRUE(PhotoBitmap(800, 600).save(path, "JPG", 90));
   SKIP_WITHOUT_READER(DecodeJpeg, path);
 
   QImage dest;
@@ -253,7 +238,7 @@ TEST(LoadImageFile, JpegIsDecodedAtTheReducedScale)
   for (size_t i = 1; i < decodeCalls.size(); ++i) EXPECT_NE(decodeCalls[i], decodeCalls[i - 1]);
 
   const QString grey = TempFile("grey.jpeg");
-  ASSERT_TRUE(Photo(64, 48).convertToFormat(QImage::Format_Grayscale8).save(grey, "JPG"));
+  ASSERT_TRUE(PhotoBitmap(64, 48).convertToFormat(QImage::Format_Grayscale8).save(grey, "JPG"));
   ASSERT_TRUE(LoadImageFile(grey, dest, 470, 470, &w, &h, &bits));
   EXPECT_EQ(bits, 8);
   EXPECT_EQ(dest.size(), QSize(64, 48));
@@ -263,7 +248,7 @@ TEST(LoadImageFile, JpegIsDecodedAtTheReducedScale)
 TEST(LoadImageFile, AStopIsNotAFailure)
 {
   const QString path = TempFile("stop.bmp");
-  ASSERT_TRUE(Photo(400, 300).save(path, "BMP"));
+  ASSERT_TRUE(PhotoBitmap(400, 300).save(path, "BMP"));
   SKIP_WITHOUT_READER(DecodeBmp, path);
   QImage dest;
   int calls = 0;
@@ -294,7 +279,7 @@ TEST(LoadImageFile, GifGivesItsFirstFrameAndItsBitCount)
 TEST(LoadPreviewFile, JpegFullSizeAndFittedRowByRow)
 {
   const QString path = TempFile("preview.jpg");
-  ASSERT_TRUE(Photo(640, 480).save(path, "JPG", 90));
+  ASSERT_TRUE(PhotoBitmap(640, 480).save(path, "JPG", 90));
   SKIP_WITHOUT_READER(DecodeJpeg, path);
 
   QImage full;
@@ -330,7 +315,7 @@ TEST(LoadPreviewFile, JpegFullSizeAndFittedRowByRow)
 TEST(LoadPreviewFile, BitmapFullSizeReportsOnceAndFittedUsesTheBackColour)
 {
   const QString path = TempFile("preview.bmp");
-  const QImage photo = Photo(300, 30);
+  const QImage photo = PhotoBitmap(300, 30);
   ASSERT_TRUE(photo.save(path, "BMP"));
   SKIP_WITHOUT_READER(DecodeBmp, path);
   QImage dest;
@@ -381,7 +366,7 @@ TEST(LoadPreviewFile, OneFrameGifFillsBothTwoFramesOnlyTheAnimation)
 TEST(LoadPreviewFile, BottomUpTargaFillsFromTheBottomWithTheSameResult)
 {
   // An uncompressed 24-bit Targa stored bottom row first.
-  const QImage photo = Photo(123, 77);
+  const QImage photo = PhotoBitmap(123, 77);
   QByteArray tga(18, '\0');
   tga[2] = 2;
   tga[12] = char(123);

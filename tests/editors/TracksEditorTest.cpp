@@ -1,0 +1,275 @@
+// The tracks editor driven like a user: the grid's numbering and tool bar,
+// typing and Enter, the restore on Cancel, and track lists arriving from a
+// companion program through Tracks.dat.
+#include "EditorTestSupport.h"
+#include "TestSupport.h"
+#include "shell/ShellTestSupport.h"
+
+#include "canvas/CoverDocument.h"
+#include "editors/TrackFile.h"
+#include "editors/formTracksProperty.h"
+#include "project/WorkFolder.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QToolButton>
+
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+QStringList Numbered(int n)
+{
+  QStringList lines;
+  for (int i = 1; i <= n; ++i) lines << QStringLiteral("Song %1|||%2:00").arg(i).arg(i);
+  return lines;
+}
+
+class TracksEditorTest : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    doc.AddTracksLayer(40, 140, Numbered(3), QStringLiteral("Times New Roman"), 0xFF0000, 0, true, true, 30, 250,
+                       300, taLeft);
+    frm = std::make_unique<TfrmTracksProperty>(doc);
+    auto update = frm->UpdateTracksLayer;
+    frm->UpdateTracksLayer = [this, update](const TTracksValues& v) {
+      calls.push_back(v);
+      update(v);
+    };
+    frm->SendTrackRequest = [this] { ++requests; };
+  }
+
+  void Open()
+  {
+    const TTracksLayerInfo t = doc.GetTracksLayer(1);
+    frm->LoadTracksLayer(1, t.Left, t.Top, *t.Tracks, t.FontName, t.Color, t.FontStyles, t.Shadow, t.Smooth,
+                         t.LineSpace, t.Width, t.Height, t.Alignment);
+    Show();
+    coverAtOpen = doc.Cover().copy();
+  }
+  void Show()
+  {
+    frm->show();
+    frm->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frm.get()));
+  }
+
+  template <typename T> T* Child(const char* name) const
+  {
+    return frm->findChild<T*>(QString::fromLatin1(name));
+  }
+  QTableWidget* Grid() const { return frm->Grid(); }
+  QStringList Column(int column) const
+  {
+    QStringList cells;
+    for (int row = 0; row < Grid()->rowCount(); ++row) cells << Grid()->item(row, column)->text();
+    return cells;
+  }
+  QStringList Collected() const
+  {
+    QStringList lines;
+    frm->CollectTracks(lines);
+    return lines;
+  }
+  void Tool(const char* name) { QTest::mouseClick(Child<QToolButton>(name), Qt::LeftButton); }
+  void Press(const char* button) { QTest::mouseClick(Child<QPushButton>(button), Qt::LeftButton); }
+  // Clicks a cell, as a user does to start typing in it.
+  void ClickCell(int row, int column)
+  {
+    Grid()->scrollToItem(Grid()->item(row, column));
+    const QPoint p = Grid()->visualItemRect(Grid()->item(row, column)).center();
+    // What lies there: the cell, or the editor open on it.
+    QWidget* target = Grid()->viewport()->childAt(p);
+    if (!target) target = Grid()->viewport();
+    QTest::mouseClick(target, Qt::LeftButton, {}, target->mapFrom(Grid()->viewport(), p));
+  }
+  // The open cell editor.
+  QLineEdit* CellEditor() const
+  {
+    for (QLineEdit* e : Grid()->viewport()->findChildren<QLineEdit*>())
+      if (e->isVisible()) return e;
+    return nullptr;
+  }
+  void TypeInCell(const QString& text)
+  {
+    QLineEdit* editor = CellEditor();
+    ASSERT_NE(editor, nullptr) << "no cell editor open";
+    editor->selectAll();
+    QTest::keyClicks(editor, text);
+  }
+  const TLayer& Layer() const { return *doc.LayerByNumber(1); }
+
+  TCoverDocument doc;
+  std::unique_ptr<TfrmTracksProperty> frm;
+  std::vector<TTracksValues> calls;
+  int requests = 0;
+  QImage coverAtOpen;
+};
+
+}  // namespace
+
+TEST_F(TracksEditorTest, GridNumberingAndToolBar)
+{
+  // The default list until a layer is edited; each showing asks the companion.
+  EXPECT_EQ(Collected(), QStringList({"Track01|||0:00", "Track02|||0:00", "Track03|||0:00"}));
+  frm->FillGrid(Numbered(12));
+  Show();
+  EXPECT_EQ(requests, 1);
+  EXPECT_EQ(Column(0), QStringList({"01", "02", "03", "04", "05", "06", "07", "08", "09", "10", "11", "12"}));
+
+  // Add: plain number, one blank in name and time.
+  Tool("btnAdd");
+  ASSERT_EQ(Grid()->rowCount(), 13);
+  EXPECT_EQ(Grid()->item(12, 0)->text(), "13");
+  EXPECT_EQ(Collected().last(), " ||| ");
+
+  // Delete the row numbered 02: the rows below it move up, numbered plainly.
+  ClickCell(1, 1);
+  Tool("btnDelete");
+  ASSERT_EQ(Grid()->rowCount(), 12);
+  EXPECT_EQ(Column(0).mid(0, 4), QStringList({"01", "2", "3", "4"}));
+  EXPECT_EQ(Column(0).last(), "12");
+  EXPECT_EQ(Collected()[1], "Song 3|||3:00");
+
+  // Down on the last row and Up on the first do nothing; otherwise the track
+  // moves and stays selected.
+  const QStringList before = Collected();
+  ClickCell(11, 1);
+  Tool("btnDown");
+  EXPECT_EQ(Collected(), before);
+  ClickCell(0, 1);
+  Tool("btnUp");
+  EXPECT_EQ(Collected(), before);
+  Tool("btnDown");
+  EXPECT_EQ(Collected()[0], "Song 3|||3:00");
+  EXPECT_EQ(Collected()[1], "Song 1|||1:00");
+  EXPECT_EQ(Grid()->currentRow(), 1);
+  EXPECT_EQ(Column(0).mid(0, 2), QStringList({"1", "2"}));
+  Tool("btnUp");
+  EXPECT_EQ(Collected(), before);
+
+  // The tool bar never reaches the cover by itself.
+  EXPECT_TRUE(calls.empty());
+
+  // Deleting in a one-row grid leaves the row as it is.
+  frm->FillGrid({QStringLiteral("Only|||1:00")});
+  ClickCell(0, 1);
+  Tool("btnDelete");
+  EXPECT_EQ(Collected(), QStringList({"Only|||1:00"}));
+  // An empty list keeps that row too.
+  frm->FillGrid({});
+  EXPECT_EQ(Collected(), QStringList({"Only|||1:00"}));
+}
+
+TEST_F(TracksEditorTest, TypingReachesTheCoverOnEnterClickOrOk)
+{
+  Open();
+  EXPECT_TRUE(calls.empty());
+  ClickCell(0, 1);
+  TypeInCell(QStringLiteral("Night Falls"));
+  EXPECT_TRUE(calls.empty());
+  EXPECT_EQ(Layer().Tracks[0], "Song 1|||1:00");
+
+  QTest::keyClick(CellEditor(), Qt::Key_Return);
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(Layer().Tracks[0], "Night Falls|||1:00");
+  EXPECT_FALSE(SamePixels(doc.Cover(), coverAtOpen));
+  EXPECT_TRUE(frm->isVisible());
+
+  // Typed time, then a click on Right Justify: one update with both.
+  ClickCell(1, 2);
+  TypeInCell(QStringLiteral("4:05"));
+  ClickBox(Child<QRadioButton>("rbRight"));
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_EQ(Layer().Tracks[1], "Song 2|||4:05");
+  EXPECT_EQ(Layer().Alignment, taRight);
+
+  // A letter-case change of a name, applied by OK.
+  ClickCell(2, 1);
+  TypeInCell(QStringLiteral("song 3"));
+  Press("btnOk");
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_EQ(Layer().Tracks[2], "song 3|||3:00");
+  EXPECT_EQ(Layer().LineSpace, 30);
+  EXPECT_EQ(Layer().BoundWidth, 250);
+}
+
+TEST_F(TracksEditorTest, CancelRestoresWithOneCall)
+{
+  Open();
+  Press("btnCancel");
+  EXPECT_TRUE(calls.empty());
+
+  Open();
+  Tool("btnAdd");
+  ClickBox(Child<QCheckBox>("cboxBold"));
+  ClickBox(Child<QRadioButton>("rbCenter"));
+  ClickBox(Child<QCheckBox>("cboxShadow"));
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_EQ(Layer().Tracks.size(), 4);
+  Press("btnCancel");
+  ASSERT_EQ(calls.size(), 4u);
+  EXPECT_EQ(calls.back(), frm->Initial());
+  EXPECT_EQ(Layer().Tracks, Numbered(3));
+  EXPECT_EQ(Layer().Alignment, taLeft);
+  EXPECT_TRUE(SamePixels(doc.Cover(), coverAtOpen));
+}
+
+TEST_F(TracksEditorTest, TrackFileFromTheCompanion)
+{
+  QString error;
+  ASSERT_TRUE(EnsurePrivateFolder(TemporaryFolderPath(), error)) << error.toStdString();
+  const QString path = TrackFilePath();
+  {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("Ouverture|||2:10\r\nCaf\xE9 Noir|||3:33\r\n");
+  }
+  // Taken also while the editor is open on a layer; the layer itself only
+  // changes with the next accepted change.
+  Open();
+  frm->LoadTrackFile(true);
+  EXPECT_EQ(Collected(), QStringList({"Ouverture|||2:10", QStringLiteral("Café Noir|||3:33")}));
+  EXPECT_EQ(Column(0), QStringList({"01", "02"}));
+  EXPECT_TRUE(calls.empty());
+  ClickBox(Child<QCheckBox>("cboxItalic"));
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(Layer().Tracks.size(), 2);
+  Press("btnOk");
+
+  // Any other answer gives the default list, even with the file there.
+  frm->LoadTrackFile(false);
+  EXPECT_EQ(Collected(), QStringList({"Track01|||0:00", "Track02|||0:00", "Track03|||0:00"}));
+
+  // An unreadable file: the error is shown and the grid keeps its content.
+  if (::geteuid() != 0) {
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0), 0);
+    frm->FillGrid({QStringLiteral("Mine|||1:00")});
+    QString shown;
+    AnswerNextModal([&shown](QWidget* w) {
+      auto* box = qobject_cast<QMessageBox*>(w);
+      ASSERT_NE(box, nullptr);
+      shown = box->text();
+      box->accept();
+    });
+    frm->LoadTrackFile(true);
+    EXPECT_EQ(shown, QStringLiteral("Cannot open file \"%1\". Permission denied").arg(path));
+    EXPECT_EQ(Collected(), QStringList({"Mine|||1:00"}));
+  }
+
+  // No file at all: the default list.
+  QFile::remove(path);
+  frm->LoadTrackFile(true);
+  EXPECT_EQ(Collected().size(), 3);
+}
