@@ -1,5 +1,6 @@
 #include "editors/CueSheet.h"
 
+#include "editors/TrackFile.h"
 #include "project/IniFile.h"
 
 #include <QStringDecoder>
@@ -38,7 +39,8 @@ QString CleanTrackText(QString s)
   }
   for (QChar& c : s)
     if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = QChar(' ');
-  while (s.contains(QLatin1String("|||"))) s.replace(QLatin1String("|||"), QLatin1String("||"));
+  const QLatin1String separator(kTrackSeparator);
+  while (s.contains(separator)) s.replace(separator, QLatin1String("||"));
   // A bar at the end would make the separator after the name start inside it.
   while (!s.isEmpty() && (s.back() == QChar('|') || s.back().isSpace())) s.chop(1);
   return s.trimmed();
@@ -118,7 +120,7 @@ struct TReadTrack {
 
 QString TrackLabel(int number, const QString& title)
 {
-  QString label = QStringLiteral("Track %1").arg(number, 2, 10, QChar('0'));
+  QString label = QStringLiteral("Track ") + ZeroPad(number, 2);
   if (!title.isEmpty()) label += QStringLiteral(" \"%1\"").arg(title);
   return label;
 }
@@ -233,7 +235,7 @@ QStringList CueTrackLines(const TCueSheet& sheet, const TCueFileLength& fileLeng
 
   for (size_t i = 0; i < sheet.Tracks.size(); ++i) {
     const TCueTrack& t = sheet.Tracks[i];
-    QString name = t.Title.isEmpty() ? QStringLiteral("Track%1").arg(t.Number, 2, 10, QChar('0')) : t.Title;
+    QString name = t.Title.isEmpty() ? QStringLiteral("Track") + ZeroPad(t.Number, 2) : t.Title;
     if (!t.Performer.isEmpty() && t.Performer != sheet.Performer) name = t.Performer + QStringLiteral(" - ") + name;
 
     QString time;
@@ -264,7 +266,7 @@ QStringList CueTrackLines(const TCueSheet& sheet, const TCueFileLength& fileLeng
       else
         problems << QStringLiteral("%1: %2; its time is left empty.").arg(TrackLabel(t.Number, t.Title), fault);
     }
-    lines << name + QStringLiteral("|||") + time;
+    lines << JoinTrackLine(name, time);
   }
   return lines;
 }

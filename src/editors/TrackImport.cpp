@@ -2,6 +2,7 @@
 
 #include "codecs/Codec.h"
 #include "editors/CueSheet.h"
+#include "editors/TrackFile.h"
 #include "imagelib/ImageLoader.h"
 
 #include <QCollator>
@@ -216,6 +217,13 @@ bool IsCueSheetFile(const QString& fileName)
 }
 
 bool IsAudioFile(const QString& fileName) { return AudioExtOf(fileName) != nullptr; }
+
+QStringList AudioFileExtensions()
+{
+  QStringList list;
+  for (const TAudioExt& e : kAudioExts) list << QString::fromLatin1(e.Ext);
+  return list;
+}
 
 bool ReadAudioFile(const QString& fileName, TAudioInfo& info, QString& error, QByteArray* picture)
 {
@@ -516,7 +524,7 @@ private:
       const QString& own = t.Info.AlbumArtist.isEmpty() ? albumArtist : t.Info.AlbumArtist;
       QString name = t.Info.Title;
       if (!t.Info.Artist.isEmpty() && t.Info.Artist != own) name = t.Info.Artist + QStringLiteral(" - ") + name;
-      m_result.Lines << CleanTrackText(name) + QStringLiteral("|||") + TrackTimeText(t.Info.LengthMs);
+      m_result.Lines << JoinTrackLine(CleanTrackText(name), TrackTimeText(t.Info.LengthMs));
     }
   }
 

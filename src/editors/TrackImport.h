@@ -24,6 +24,8 @@ inline constexpr int kMaxImportFiles = 20000;
 
 bool IsCueSheetFile(const QString& fileName);
 bool IsAudioFile(const QString& fileName);  // by extension
+// The audio extensions read, lower case without the dot ("flac", "mp3", …).
+QStringList AudioFileExtensions();
 
 // What the tags of one audio file say.
 struct TAudioInfo {

@@ -16,4 +16,8 @@ list(APPEND JKT_UI_SOURCES
 list(APPEND JKT_CORE_SOURCES
   src/editors/CueSheet.h src/editors/CueSheet.cpp
   src/editors/TrackImport.h src/editors/TrackImport.cpp
+  src/editors/TrackImportWorker.h src/editors/TrackImportWorker.cpp
+)
+list(APPEND JKT_UI_SOURCES
+  src/editors/TrackImportControls.h src/editors/TrackImportControls.cpp
 )
