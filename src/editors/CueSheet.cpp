@@ -9,9 +9,6 @@
 
 namespace {
 
-// Longest title or performer kept; a cover can not show more anyway.
-constexpr qsizetype kMaxCueText = 500;
-
 QString DecodeCueText(QByteArray bytes)
 {
   if (bytes.size() > kMaxCueSheetBytes) bytes.truncate(kMaxCueSheetBytes);
@@ -32,13 +29,7 @@ QString DecodeCueText(QByteArray bytes)
 
 QString CleanTrackText(QString s)
 {
-  if (s.size() > kMaxCueText) {
-    qsizetype cut = kMaxCueText;
-    if (s[cut - 1].isHighSurrogate()) --cut;
-    s.truncate(cut);
-  }
-  for (QChar& c : s)
-    if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = QChar(' ');
+  s = CapTrackLineText(s);
   const QLatin1String separator(kTrackSeparator);
   while (s.contains(separator)) s.replace(separator, QLatin1String("||"));
   // A bar at the end would make the separator after the name start inside it.

@@ -267,12 +267,7 @@ TEST_F(TracksEditorTest, TrackFileFromTheCompanion)
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0), 0);
     frm->FillGrid({QStringLiteral("Mine|||1:00")});
     QString shown;
-    AnswerNextModal([&shown](QWidget* w) {
-      auto* box = qobject_cast<QMessageBox*>(w);
-      ASSERT_NE(box, nullptr);
-      shown = box->text();
-      box->accept();
-    });
+    AcceptNextMessage(shown);
     frm->LoadTrackFile(true);
     EXPECT_EQ(shown, QStringLiteral("Cannot open file \"%1\". Permission denied").arg(path));
     EXPECT_EQ(Collected(), QStringList({"Mine|||1:00"}));
@@ -356,12 +351,7 @@ TEST_F(TracksEditorTest, DroppedFilesImportAndTheAlbumPictureBecomesTheBackgroun
   QSignalSpy imported(frm->ImportControls(), &TTrackImportControls::Imported);
   // The damaged file is named in one message; the others are imported.
   QString shown;
-  AnswerNextModal([&shown](QWidget* w) {
-    auto* box = qobject_cast<QMessageBox*>(w);
-    ASSERT_NE(box, nullptr);
-    shown = box->text();
-    box->accept();
-  });
+  AcceptNextMessage(shown);
   DropOnGrid(Grid(), {TestDataPath("audio/mp3.mp3"), TestDataPath("audio/damaged.flac"),
                       TestDataPath("audio/01-flac.flac")});
   ASSERT_TRUE(imported.count() > 0 || imported.wait(10000));
