@@ -86,15 +86,7 @@ QStringList DecodeLines(const QList<QByteArray>& raw)
   QStringList lines;
   if (raw.isEmpty()) return lines;
   lines = TIniFile::DecodeText(raw.join('\n')).split(QChar('\n'));
-  for (QString& line : lines) {
-    if (line.size() > kMaxTrackLineLength) {
-      qsizetype cut = kMaxTrackLineLength;
-      if (line[cut - 1].isHighSurrogate()) --cut;
-      line.truncate(cut);
-    }
-    for (QChar& c : line)
-      if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = QChar(' ');
-  }
+  for (QString& line : lines) line = CapTrackLineText(line);
   return lines;
 }
 
@@ -104,6 +96,18 @@ QString ErrnoText(int err)
 }
 
 }  // namespace
+
+QString CapTrackLineText(QString line)
+{
+  if (line.size() > kMaxTrackLineLength) {
+    qsizetype cut = kMaxTrackLineLength;
+    if (line[cut - 1].isHighSurrogate()) --cut;
+    line.truncate(cut);
+  }
+  for (QChar& c : line)
+    if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = QChar(' ');
+  return line;
+}
 
 TTrackLine SplitTrackLine(const QString& line)
 {

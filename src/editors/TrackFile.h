@@ -29,6 +29,10 @@ struct TTrackLine {
   QString Time;
 };
 
+// One line of a track list made safe: cut to kMaxTrackLineLength characters
+// (never inside a surrogate pair), control characters turned into blanks.
+QString CapTrackLineText(QString line);
+
 TTrackLine SplitTrackLine(const QString& line);
 QString JoinTrackLine(const QString& name, const QString& time);
 

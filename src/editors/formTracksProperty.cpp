@@ -3,10 +3,14 @@
 #include "canvas/CoverDocument.h"
 #include "editors/FontCtls.h"
 #include "editors/TrackFile.h"
+#include "editors/TrackImportControls.h"
 #include "shell/Main.h"
 
 #include <QBoxLayout>
 #include <QCheckBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -128,7 +132,8 @@ QToolButton* MakeTool(QWidget* parent, const char* name, const char* icon, const
 
 }  // namespace
 
-TfrmTracksProperty::TfrmTracksProperty(TCoverDocument& document, QWidget* parent) : TPropertyEditor(parent)
+TfrmTracksProperty::TfrmTracksProperty(TCoverDocument& document, QWidget* parent)
+    : TPropertyEditor(parent), m_document(document)
 {
   setObjectName(QStringLiteral("frmTracksProperty"));
   setWindowTitle(QStringLiteral("   Tracks Property Editor"));
@@ -177,10 +182,18 @@ TfrmTracksProperty::TfrmTracksProperty(TCoverDocument& document, QWidget* parent
   btnDown = MakeTool(bar, "btnDown", "down", "Move down selected track");
   btnDelete = MakeTool(bar, "btnDelete", "delete", "Delete the track");
   for (QToolButton* b : {btnUp, btnAdd, btnDown, btnDelete}) bar->addWidget(b);
+  m_import = new TTrackImportControls(this);
   auto* bl = new QHBoxLayout(panel2);
   bl->setContentsMargins(0, 0, 0, 0);
   bl->addWidget(bar);
   bl->addStretch(1);
+  bl->addWidget(m_import->ImportButton());
+  connect(m_import, &TTrackImportControls::Imported, this, [this](const QStringList& lines) {
+    FillGrid(lines);
+    Changed();
+  });
+  connect(m_import, &TTrackImportControls::UseAlbumPicture, this, &TfrmTracksProperty::UseAlbumPicture);
+  setAcceptDrops(true);
   connect(btnUp, &QToolButton::clicked, this, [this] { btnUpClick(); });
   connect(btnAdd, &QToolButton::clicked, this, [this] { btnAddClick(); });
   connect(btnDown, &QToolButton::clicked, this, [this] { btnDownClick(); });
@@ -209,6 +222,7 @@ TfrmTracksProperty::TfrmTracksProperty(TCoverDocument& document, QWidget* parent
   left->addWidget(Label3);
   left->addWidget(panel1, 1);
   left->addWidget(panel2);
+  left->addWidget(m_import->PictureOffer());
   columns->addLayout(left, 1);
   auto* right = new QVBoxLayout;
   right->addWidget(gboxAlignment);
@@ -369,6 +383,8 @@ void TfrmTracksProperty::LoadTracksLayer(int number, int left, int top, const QS
                                          const QString& fontName, TColor color, uint8_t fontStyles, bool shadow,
                                          bool smooth, int lineSpace, int width, int height, uint8_t alignment)
 {
+  m_import->Reset();
+  m_backgroundBefore.reset();
   m_initial = TTracksValues{number,    left,  top,    tracks,   {fontName, color, fontStyles, shadow, smooth},
                             lineSpace, width, height, alignment};
   FillGrid(tracks);
@@ -388,6 +404,48 @@ void TfrmTracksProperty::showEvent(QShowEvent* event)
   SG->setFocus(Qt::OtherFocusReason);
   if (SG->rowCount() > 0) SG->setCurrentCell(0, 1);
   if (SendTrackRequest) SendTrackRequest();
+}
+
+void TfrmTracksProperty::dragEnterEvent(QDragEnterEvent* event)
+{
+  dragMoveEvent(event);
+}
+
+void TfrmTracksProperty::dragMoveEvent(QDragMoveEvent* event)
+{
+  if (!m_import->Importing() && !TTrackImportControls::DroppedPaths(event->mimeData()).isEmpty())
+    event->acceptProposedAction();
+}
+
+void TfrmTracksProperty::dropEvent(QDropEvent* event)
+{
+  const QStringList paths = TTrackImportControls::DroppedPaths(event->mimeData());
+  if (paths.isEmpty() || !m_import->Import(paths)) return;
+  event->acceptProposedAction();
+}
+
+void TfrmTracksProperty::UseAlbumPicture(const TAlbumPicture& picture)
+{
+  QString fileName, error;
+  QDir().mkpath(m_document.WorkFolder());
+  if (!SaveAlbumPicture(picture, m_document.WorkFolder(), fileName, error)) {
+    ShowError(error);
+    return;
+  }
+  const TBackgroundInfo bg = m_document.Background();
+  if (!m_backgroundBefore) m_backgroundBefore = bg;
+  m_document.SetBackground(fileName, imStretch, bg.StartColor, bg.EndColor, bg.Vertical, true);
+}
+
+void TfrmTracksProperty::done(int result)
+{
+  m_import->Reset();
+  if (result != QDialog::Accepted && m_backgroundBefore) {
+    const TBackgroundInfo& bg = *m_backgroundBefore;
+    m_document.SetBackground(bg.FileName, bg.ImageMode, bg.StartColor, bg.EndColor, bg.Vertical, bg.ShowImage);
+  }
+  m_backgroundBefore.reset();
+  TPropertyEditor::done(result);
 }
 
 bool TfrmTracksProperty::ReadControls()

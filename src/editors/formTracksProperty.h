@@ -7,12 +7,14 @@
 // The grid is also where new tracks layers take their lines from, and where a
 // track list sent by a companion disc-burning program arrives (LoadTrackFile).
 
+#include "canvas/Layer.h"
 #include "editors/PropertyEditor.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 class QLabel;
 class QRadioButton;
@@ -20,6 +22,8 @@ class QTableWidget;
 class QToolButton;
 class TCoverDocument;
 class TTrackGrid;
+class TTrackImportControls;
+struct TAlbumPicture;
 
 // One tracks layer's values as the editor hands them to the canvas.
 struct TTracksValues {
@@ -62,6 +66,16 @@ public:
   const TTracksValues& Current() const { return m_current; }
   QTableWidget* Grid() const;
 
+  // Track lists from an album's own files: the Import button, drops of cue
+  // sheets, audio files and folders, and the album's picture as background.
+  TTrackImportControls* ImportControls() const { return m_import; }
+  // Makes the album's picture the cover's background (stretched over the
+  // cover, the colours kept); Cancel puts the old background back.
+  void UseAlbumPicture(const TAlbumPicture& picture);
+
+  // Closing also ends a running import (its result is dropped).
+  void done(int result) override;
+
   // The tool bar.
   void btnAddClick();
   void btnDeleteClick();
@@ -70,6 +84,9 @@ public:
 
 protected:
   void showEvent(QShowEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   bool ReadControls() override;
   void ApplyEdited() override;
   void RestoreInitial() override;
@@ -91,4 +108,7 @@ private:
   QRadioButton* rbCenter = nullptr;
   TTracksValues m_initial;
   TTracksValues m_current;
+  TCoverDocument& m_document;
+  TTrackImportControls* m_import = nullptr;
+  std::optional<TBackgroundInfo> m_backgroundBefore;  // set once the album picture was used
 };

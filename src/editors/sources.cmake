@@ -11,3 +11,13 @@ list(APPEND JKT_UI_SOURCES
   src/editors/TrackExchange.h src/editors/TrackExchange.cpp
   src/editors/LayerEditors.h src/editors/LayerEditors.cpp
 )
+
+# Track lists from an album's own files: cue sheets and tagged audio files.
+list(APPEND JKT_CORE_SOURCES
+  src/editors/CueSheet.h src/editors/CueSheet.cpp
+  src/editors/TrackImport.h src/editors/TrackImport.cpp
+  src/editors/TrackImportWorker.h src/editors/TrackImportWorker.cpp
+)
+list(APPEND JKT_UI_SOURCES
+  src/editors/TrackImportControls.h src/editors/TrackImportControls.cpp
+)

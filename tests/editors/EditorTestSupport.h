@@ -2,10 +2,12 @@
 // Helpers of the editor tests: clicks where a user clicks.
 
 #include "editors/FontCtls.h"
+#include "shell/ShellTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QMessageBox>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -43,4 +45,16 @@ inline QPoint HandleCentre(QSlider* s)
   opt.tickInterval = s->tickInterval();
   opt.subControls = QStyle::SC_All;
   return s->style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, s).center();
+}
+
+// Accepts the next message box and keeps its text in `text`, which must
+// outlive the box.
+inline void AcceptNextMessage(QString& text)
+{
+  AnswerNextModal([&text](QWidget* w) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    ASSERT_NE(box, nullptr);
+    text = box->text();
+    box->accept();
+  });
 }

@@ -1,12 +1,14 @@
 // Opens each layer editor of the main window on a cover, makes a change in
 // it as a user would, and saves a picture of the editor beside the cover that
 // shows the change: jkt_screenshot_layer_editors OUT_FOLDER writes
-// screenshot-text-layer-editor.png, screenshot-tracks-layer-editor.png and
-// screenshot-picture-layer-editor.png. Its settings and work folder live in a
+// screenshot-text-layer-editor.png, screenshot-tracks-layer-editor.png,
+// screenshot-tracks-import.png (the tracks editor after an import from a cue
+// sheet) and screenshot-picture-layer-editor.png. Its settings and work folder live in a
 // temporary folder of its own.
 #include "canvas/LabelShower.h"
 #include "editors/FontCtls.h"
 #include "editors/LayerEditors.h"
+#include "editors/TrackImportControls.h"
 #include "editors/formImageProperty.h"
 #include "editors/formTextProperty.h"
 #include "editors/formTracksProperty.h"
@@ -18,6 +20,7 @@
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QDir>
+#include <QFile>
 #include <QLinearGradient>
 #include <QLineEdit>
 #include <QPainter>
@@ -170,6 +173,30 @@ int main(int argc, char** argv)
     QApplication::processEvents();
     ok &= SaveBeside(e, frm.Canvas(), out.filePath(QStringLiteral("screenshot-tracks-layer-editor.png")));
     e->accept();
+  }
+
+  // Tracks from the album's own files: a cue sheet beside its disc image and
+  // a cover picture, imported; the picture is offered as the background.
+  {
+    const QDir album(home.filePath(QStringLiteral("album")));
+    album.mkpath(QStringLiteral("."));
+    for (const char* name : {"utf8_bom_crlf.cue", "album.flac"})
+      QFile::copy(QStringLiteral(JKT_TEST_DATA "/cuesheet/") + QLatin1String(name), album.filePath(QLatin1String(name)));
+    MakePhoto(album.filePath(QStringLiteral("cover.bmp")));
+    TfrmTracksProperty* e = editors->TracksEditor();
+    const TTracksLayerInfo t = doc.GetTracksLayer(3);
+    e->LoadTracksLayer(3, t.Left, t.Top, *t.Tracks, t.FontName, t.Color, t.FontStyles, t.Shadow, t.Smooth,
+                       t.LineSpace, t.Width, t.Height, t.Alignment);
+    e->show();
+    QSignalSpy imported(e->ImportControls(), &TTrackImportControls::Imported);
+    e->ImportControls()->Import({album.filePath(QStringLiteral("utf8_bom_crlf.cue"))});
+    ok &= imported.wait(10000);
+    e->Grid()->setCurrentCell(1, 1);
+    doc.SelectLayer(3);
+    frm.Canvas()->TickMarks();
+    QApplication::processEvents();
+    ok &= SaveBeside(e, frm.Canvas(), out.filePath(QStringLiteral("screenshot-tracks-import.png")));
+    e->reject();
   }
 
   // Picture: soft edges of 30 % and 20 %, applied with Ok.

@@ -7,19 +7,29 @@
 
 #include "canvas/CoverDocument.h"
 #include "editors/TrackFile.h"
+#include "editors/TrackImportControls.h"
+#include "editors/TrackImportWorker.h"
 #include "editors/formTracksProperty.h"
 #include "project/WorkFolder.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 
 #include <memory>
 #include <sys/stat.h>
@@ -257,12 +267,7 @@ TEST_F(TracksEditorTest, TrackFileFromTheCompanion)
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0), 0);
     frm->FillGrid({QStringLiteral("Mine|||1:00")});
     QString shown;
-    AnswerNextModal([&shown](QWidget* w) {
-      auto* box = qobject_cast<QMessageBox*>(w);
-      ASSERT_NE(box, nullptr);
-      shown = box->text();
-      box->accept();
-    });
+    AcceptNextMessage(shown);
     frm->LoadTrackFile(true);
     EXPECT_EQ(shown, QStringLiteral("Cannot open file \"%1\". Permission denied").arg(path));
     EXPECT_EQ(Collected(), QStringList({"Mine|||1:00"}));
@@ -272,4 +277,141 @@ TEST_F(TracksEditorTest, TrackFileFromTheCompanion)
   QFile::remove(path);
   frm->LoadTrackFile(true);
   EXPECT_EQ(Collected().size(), 3);
+}
+
+// ---------------------------------------------------------------- importing from the album's files
+
+namespace {
+
+// Picks an entry of the menu that pops up next, as a user does with the keys.
+void PickMenuEntry(const QString& text)
+{
+  auto* timer = new QTimer;
+  timer->setInterval(5);
+  QObject::connect(timer, &QTimer::timeout, [timer, text] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (!menu) return;
+    timer->stop();
+    timer->deleteLater();
+    for (QAction* a : menu->actions())
+      if (a->text() == text) menu->setActiveAction(a);
+    QTest::keyClick(menu, Qt::Key_Return);
+  });
+  timer->start();
+}
+
+// Drags these files over the track grid and drops them there.
+void DropOnGrid(QTableWidget* grid, const QStringList& files)
+{
+  QMimeData mime;
+  QList<QUrl> urls;
+  for (const QString& f : files) urls << QUrl::fromLocalFile(f);
+  mime.setUrls(urls);
+  QWidget* target = grid->viewport();
+  const QPoint at = target->rect().center();
+  QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &enter);
+  ASSERT_TRUE(enter.isAccepted()) << "the drag was refused";
+  QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &drop);
+}
+
+}  // namespace
+
+TEST_F(TracksEditorTest, ImportFillsTheGridAndOkPutsTitlesAndTimesOnTheCover)
+{
+  Open();
+  TTrackImportControls* import = frm->ImportControls();
+  QSignalSpy imported(import, &TTrackImportControls::Imported);
+  PickMenuEntry(QStringLiteral("Cue Sheet or Audio Files..."));
+  AnswerNextModal([](QWidget* w) { AnswerFileDialog(w, TestDataPath("cuesheet/utf8_bom_crlf.cue")); });
+  QTest::mouseClick(Child<QToolButton>("btnImport"), Qt::LeftButton);
+  ASSERT_TRUE(imported.count() > 0 || imported.wait(10000));
+
+  const QStringList lines{QStringLiteral("Erste Stunde|||1:02"), QStringLiteral("Guest Singer - Grüße aus Köln|||1:08"),
+                          QStringLiteral("Dritter Satz|||1:10")};
+  EXPECT_EQ(Column(0), QStringList({"01", "02", "03"}));
+  EXPECT_EQ(Column(2), QStringList({"1:02", "1:08", "1:10"}));
+  EXPECT_EQ(Collected(), lines);
+  // Previewed at once, like any other accepted change.
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(Layer().Tracks, lines);
+  EXPECT_FALSE(Child<QFrame>("plAlbumPicture")->isVisible());  // silence with no picture anywhere
+
+  Press("btnOk");
+  EXPECT_FALSE(frm->isVisible());
+  EXPECT_EQ(Layer().Tracks, lines);
+  EXPECT_FALSE(SamePixels(doc.Cover(), coverAtOpen));
+}
+
+TEST_F(TracksEditorTest, DroppedFilesImportAndTheAlbumPictureBecomesTheBackground)
+{
+  Open();
+  const TBackgroundInfo backgroundAtOpen = doc.Background();
+  QSignalSpy imported(frm->ImportControls(), &TTrackImportControls::Imported);
+  // The damaged file is named in one message; the others are imported.
+  QString shown;
+  AcceptNextMessage(shown);
+  DropOnGrid(Grid(), {TestDataPath("audio/mp3.mp3"), TestDataPath("audio/damaged.flac"),
+                      TestDataPath("audio/01-flac.flac")});
+  ASSERT_TRUE(imported.count() > 0 || imported.wait(10000));
+  QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty(), 10000);
+  EXPECT_TRUE(shown.contains("damaged.flac")) << shown.toStdString();
+  EXPECT_EQ(Collected(), QStringList({QStringLiteral("Erste Stunde|||1:05"),
+                                      QStringLiteral("Guest Singer - Second Song|||0:02")}));
+
+  // One click makes the embedded front cover the background.
+  QPushButton* use = Child<QPushButton>("btnUseAsBackground");
+  ASSERT_TRUE(use->isVisible());
+  QTest::mouseClick(use, Qt::LeftButton);
+  EXPECT_TRUE(doc.Background().ShowImage);
+  EXPECT_EQ(doc.Background().ImageMode, imStretch);
+  EXPECT_TRUE(doc.Background().FileName.startsWith(doc.WorkFolder()));
+  const uint32_t corner = PixelAt(doc.Cover(), 2, 2);  // the picture is #c03020
+  EXPECT_NEAR(int(corner & 0xFF), 0xC0, 8);
+  EXPECT_NEAR(int((corner >> 8) & 0xFF), 0x30, 8);
+  EXPECT_NEAR(int((corner >> 16) & 0xFF), 0x20, 8);
+  EXPECT_FALSE(use->isVisible());
+
+  // Cancel gives back the layer and the background as they were.
+  Press("btnCancel");
+  EXPECT_EQ(Layer().Tracks, Numbered(3));
+  EXPECT_EQ(doc.Background().ShowImage, backgroundAtOpen.ShowImage);
+  EXPECT_EQ(doc.Background().FileName, backgroundAtOpen.FileName);
+  EXPECT_TRUE(SamePixels(doc.Cover(), coverAtOpen));
+}
+
+TEST_F(TracksEditorTest, ImportStoppedFromItsProgressWindowOrByClosingTheEditorChangesNothing)
+{
+  // A folder of 3000 files takes long enough for the progress window.
+  QTemporaryDir dir;
+  const QByteArray source = QFile::encodeName(TestDataPath("audio/01-flac.flac"));
+  for (int i = 0; i < 3000; ++i)
+    ASSERT_EQ(::link(source.constData(), QFile::encodeName(dir.filePath(QStringLiteral("%1.flac").arg(i))).constData()), 0);
+  auto* worker = frm->findChild<TTrackImportWorker*>();
+  ASSERT_NE(worker, nullptr);
+  QSignalSpy finished(worker, &TTrackImportWorker::Finished);
+
+  Open();
+  frm->ImportControls()->SetProgressDelay(0);
+  bool sawProgress = false;
+  AnswerNextModal([&sawProgress](QWidget* w) {
+    sawProgress = w->objectName() == "frmImportProgress";
+    if (auto* cancel = w->findChild<QPushButton*>("btnCancelImport")) QTest::mouseClick(cancel, Qt::LeftButton);
+  });
+  DropOnGrid(Grid(), {dir.path()});
+  ASSERT_TRUE(finished.wait(20000));
+  EXPECT_TRUE(sawProgress);
+  EXPECT_TRUE(finished.first().first().value<TTrackImport>().Stopped);
+  EXPECT_EQ(Layer().Tracks, Numbered(3));
+  EXPECT_EQ(Collected(), Numbered(3));
+  EXPECT_TRUE(calls.empty());
+
+  // Closed while importing: the result is dropped.
+  frm->ImportControls()->SetProgressDelay(60000);
+  DropOnGrid(Grid(), {dir.path()});
+  Press("btnCancel");
+  ASSERT_TRUE(finished.wait(20000));
+  EXPECT_EQ(Collected(), Numbered(3));
+  EXPECT_TRUE(calls.empty());
 }
