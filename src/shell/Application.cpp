@@ -1,9 +1,9 @@
 #include "shell/Application.h"
 
-#include "printing/PrintPdf.h"
 #include "printing/formPrinter.h"
-#include "project/ExportPng.h"
 #include "project/WorkFolder.h"
+#include "shell/CommandLine.h"
+#include "shell/FileHandOver.h"
 #include "shell/Main.h"
 #include "shell/Settings.h"
 #include "shell/SingleInstance.h"
@@ -18,8 +18,8 @@
 
 int RunJacketeer(int argc, char** argv)
 {
-  if (IsExportPngCommand(argc, argv)) return ExportPng(argc, argv);
-  if (IsPrintPdfCommand(argc, argv)) return PrintPdf(argc, argv);
+  QString file;  // the project to open, if any
+  if (const int status = RunCommandLine(argc, argv, file); status >= 0) return status;
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Jacketeer"));
@@ -34,7 +34,13 @@ int RunJacketeer(int argc, char** argv)
     return 1;
   }
   TSingleInstance instance;
-  if (!instance.TryLock(tempFolder, QFileInfo(QCoreApplication::applicationFilePath()).fileName())) return 0;
+  const QString programName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+  if (!instance.TryLock(tempFolder, programName)) {
+    // The running copy opens the file; a start without one ends silently.
+    if (file.isEmpty() || TFileHandOver::Send(tempFolder, programName, file, 10000, error)) return 0;
+    QMessageBox::warning(nullptr, QStringLiteral("Jacketeer"), error);
+    return 1;
+  }
 
   TfrmSplash splash;
   splash.show();
@@ -58,7 +64,13 @@ int RunJacketeer(int argc, char** argv)
     frmMain.move(area.x() + (area.width() - frmMain.frameGeometry().width()) / 2,
                  area.y() + (area.height() - frmMain.frameGeometry().height()) / 2);
   }
+  // Without the socket the program still works; later starts are told.
+  TFileHandOver handOver;
+  handOver.AttachTo(&frmMain);
+  handOver.Listen(tempFolder, programName, error);
+
   frmMain.show();
   splash.close();
+  if (!file.isEmpty()) handOver.Deliver(file);
   return app.exec();
 }
