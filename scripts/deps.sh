@@ -11,6 +11,7 @@ JKT_PACKAGES=(
   fonts-liberation fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils
+  desktop-file-utils appstream shared-mime-info
 )
 
 jkt_install() {
