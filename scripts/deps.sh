@@ -14,6 +14,7 @@ JKT_PACKAGES=(
   fonts-liberation fonts-dejavu-core fonts-urw-base35 xdg-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils
+  desktop-file-utils appstream shared-mime-info
 )
 
 jkt_install() {

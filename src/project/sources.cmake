@@ -6,6 +6,7 @@ list(APPEND JKT_CORE_SOURCES
   src/project/ProjectCover.h src/project/ProjectCover.cpp
   src/project/OutputFile.h src/project/OutputFile.cpp
   src/project/ExportPng.h src/project/ExportPng.cpp
+  src/project/ProjectThumbnail.h src/project/ProjectThumbnail.cpp
 )
 list(APPEND JKT_UI_SOURCES
 )

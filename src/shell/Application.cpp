@@ -1,11 +1,11 @@
 #include "shell/Application.h"
 
-#include "printing/PrintPdf.h"
 #include "printing/formPrinter.h"
 #include "editors/LayerEditors.h"
-#include "project/ExportPng.h"
 #include "project/OutputFile.h"
 #include "project/WorkFolder.h"
+#include "shell/CommandLine.h"
+#include "shell/FileHandOver.h"
 #include "shell/Main.h"
 #include "shell/Settings.h"
 #include "shell/SingleInstance.h"
@@ -22,8 +22,8 @@
 
 int RunJacketeer(int argc, char** argv)
 {
-  if (IsExportPngCommand(argc, argv)) return ExportPng(argc, argv);
-  if (IsPrintPdfCommand(argc, argv)) return PrintPdf(argc, argv);
+  QString file;  // the project to open, if any
+  if (const int status = RunCommandLine(argc, argv, file); status >= 0) return status;
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Jacketeer"));
@@ -39,9 +39,14 @@ int RunJacketeer(int argc, char** argv)
   }
   TCommandLineJob::RemoveEndedJobFolders(tempFolder);  // left by exports that were killed
   TSingleInstance instance;
-  switch (instance.Lock(tempFolder, QFileInfo(QCoreApplication::applicationFilePath()).fileName(), error)) {
+  const QString programName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+  switch (instance.Lock(tempFolder, programName, error)) {
     case TSingleInstance::Acquired: break;
-    case TSingleInstance::Running: return 0;  // another copy runs: end silently
+    case TSingleInstance::Running:
+      // The running copy opens the file; a start without one ends silently.
+      if (file.isEmpty() || TFileHandOver::Send(tempFolder, programName, file, 10000, error)) return 0;
+      QMessageBox::warning(nullptr, QStringLiteral("Jacketeer"), error);
+      return 1;
     case TSingleInstance::Failed:
       std::fprintf(stderr, "jacketeer: %s\n", error.toLocal8Bit().constData());
       QMessageBox::critical(nullptr, QStringLiteral("Jacketeer"), error);
@@ -71,7 +76,13 @@ int RunJacketeer(int argc, char** argv)
     frmMain.move(area.x() + (area.width() - frmMain.frameGeometry().width()) / 2,
                  area.y() + (area.height() - frmMain.frameGeometry().height()) / 2);
   }
+  // Without the socket the program still works; later starts are told.
+  TFileHandOver handOver;
+  handOver.AttachTo(&frmMain);
+  handOver.Listen(tempFolder, programName, error);
+
   frmMain.show();
   splash.close();
+  if (!file.isEmpty()) handOver.Deliver(file);
   return app.exec();
 }

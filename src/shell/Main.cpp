@@ -700,40 +700,55 @@ void TfrmMain::btnNewClick()
   m_projectFile.clear();
 }
 
-void TfrmMain::btnOpenClick()
+void TfrmMain::AskBeforeOpen()
 {
   m_canvas->ResetPress();
   if (m_canvas->Modified() && AskToSave(false) == QMessageBox::Yes) SaveWithDialog();
+}
+
+void TfrmMain::btnOpenClick()
+{
+  AskBeforeOpen();
   m_openDialog->selectFile(QString());
-  if (m_openDialog->exec() == QDialog::Accepted && !m_openDialog->selectedFiles().isEmpty()) {
-    const QString file = m_openDialog->selectedFiles().first();
-    // The list is refilled by the layers the project adds; a file that can
-    // not be opened leaves the cover and its list as they were.
-    const QStringList before = [this] {
-      QStringList lines;
-      for (int i = 0; i < clbObjects->count(); ++i) lines << clbObjects->item(i)->text();
-      return lines;
-    }();
-    ClearList();
-    QString error;
-    QStringList unread;
-    if (LoadProject(m_canvas->Document(), file, error, &unread)) {
-      SetDialogFolder(QFileInfo(file).absolutePath());
-      m_projectFile = file;
-      m_canvas->SelectLayer(-1);
-      if (!unread.isEmpty())
-        QMessageBox::warning(this, QStringLiteral("Jacketeer"),
-                             QStringLiteral("Some pictures of the project could not be read; their layers are "
-                                            "blank.\n\n") + unread.join('\n'));
-    } else {
-      m_syncing = true;
-      clbObjects->addItems(before);
-      m_syncing = false;
-      ShowSelection();
-      ShowError(error);
-    }
-  }
+  if (m_openDialog->exec() == QDialog::Accepted && !m_openDialog->selectedFiles().isEmpty())
+    LoadFile(m_openDialog->selectedFiles().first());
   m_canvas->ResetPress();
+}
+
+void TfrmMain::OpenFile(const QString& file)
+{
+  AskBeforeOpen();
+  LoadFile(file);
+  m_canvas->ResetPress();
+}
+
+void TfrmMain::LoadFile(const QString& file)
+{
+  // The list is refilled by the layers the project adds; a file that can
+  // not be opened leaves the cover and its list as they were.
+  const QStringList before = [this] {
+    QStringList lines;
+    for (int i = 0; i < clbObjects->count(); ++i) lines << clbObjects->item(i)->text();
+    return lines;
+  }();
+  ClearList();
+  QString error;
+  QStringList unread;
+  if (LoadProject(m_canvas->Document(), file, error, &unread)) {
+    SetDialogFolder(QFileInfo(file).absolutePath());
+    m_projectFile = file;
+    m_canvas->SelectLayer(-1);
+    if (!unread.isEmpty())
+      QMessageBox::warning(this, QStringLiteral("Jacketeer"),
+                           QStringLiteral("Some pictures of the project could not be read; their layers are "
+                                          "blank.\n\n") + unread.join('\n'));
+  } else {
+    m_syncing = true;
+    clbObjects->addItems(before);
+    m_syncing = false;
+    ShowSelection();
+    ShowError(error);
+  }
 }
 
 void TfrmMain::btnSaveClick()

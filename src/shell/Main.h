@@ -82,6 +82,9 @@ public:
   // Commands.
   void btnNewClick();
   void btnOpenClick();
+  // Opens `file` as Open does after its dialog (a file handed over by a
+  // second start, or given on the command line), the question included.
+  void OpenFile(const QString& file);
   void btnSaveClick();
   void btnPrintClick();
   void btnHelpClick();
@@ -136,6 +139,10 @@ private:
   int AskToSave(bool withCancel);
   // Runs the save dialog and saves; true when a file was chosen and saved.
   bool SaveWithDialog();
+  // Open's question, before the file is chosen.
+  void AskBeforeOpen();
+  // Opens `file`; one that can not be opened is reported and changes nothing.
+  void LoadFile(const QString& file);
   bool FormCloseQuery();
   void FormClose();
   void ShowError(const QString& text);
