@@ -39,6 +39,11 @@ struct TDecodedImage {
   int Width = 0;       // the picture's size as stored in the file
   int Height = 0;
   int BitCount = 24;   // bits per pixel of the stored pixel format (1 … 32)
+  // What a reader found beside the pixels. Readers that know nothing of them
+  // leave them empty; the loaders apply them (colour, orientation, alpha).
+  QByteArray IccProfile; // embedded ICC colour profile, as stored
+  int Orientation = 1;   // EXIF orientation 1 … 8 still to be applied (1 = upright)
+  QImage Alpha;          // Format_Grayscale8, Bitmap's size, 255 = opaque; null when opaque
 };
 
 // Largest picture any reader accepts: keeps a damaged header from asking for
