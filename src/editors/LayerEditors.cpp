@@ -3,6 +3,7 @@
 #include "canvas/LabelShower.h"
 #include "canvas/TextRender.h"
 #include "editors/TrackExchange.h"
+#include "editors/formBackgroundProperty.h"
 #include "editors/formImageProperty.h"
 #include "editors/formTextProperty.h"
 #include "editors/formTracksProperty.h"
@@ -20,6 +21,7 @@ TLayerEditors::TLayerEditors(TfrmMain& main) : QObject(&main), m_main(main)
   m_tracks = new TfrmTracksProperty(doc, &main);
   m_text = new TfrmTextProperty(doc, &main);
   m_image = new TfrmImageProperty(doc, &main);
+  m_background = new TfrmBackgroundProperty(doc, &main);
 
   m_exchange = new TTrackExchange(this);
   m_exchange->Listen(TemporaryFolderPath());
@@ -29,6 +31,10 @@ TLayerEditors::TLayerEditors(TfrmMain& main) : QObject(&main), m_main(main)
   main.EditTextHook = [this](int number, const TTextLayerInfo&) { EditText(number); };
   main.EditTracksHook = [this](int number, const TTracksLayerInfo&) { EditTracks(number); };
   main.EditPictureHook = [this](int number, const TPictureLayerInfo&) { EditPicture(number); };
+  main.EditBackgroundHook = [this](const TBackgroundInfo& b) { EditBackground(b); };
+  // A favourite made the background takes the placement, colours and
+  // direction the background editor shows.
+  main.BackgroundSettingsSource = [this] { return m_background->ReadSettings(); };
   main.TrackListSource = [this] {
     QStringList lines;
     m_tracks->CollectTracks(lines);
@@ -73,6 +79,13 @@ void TLayerEditors::EditPicture(int number)
   m_image->LoadBitmaps(p.Picture ? *p.Picture : QImage(), p.Mask ? *p.Mask : QImage());
   m_image->LoadValues(number, p.Left, p.Top, p.SoftV, p.SoftH);
   m_image->exec();
+  m_main.Canvas()->ResetPress();
+}
+
+void TLayerEditors::EditBackground(const TBackgroundInfo& background)
+{
+  m_background->LoadBackground(background);
+  m_background->exec();
   m_main.Canvas()->ResetPress();
 }
 

@@ -8,6 +8,7 @@ list(APPEND JKT_UI_SOURCES
   src/editors/formTextProperty.h src/editors/formTextProperty.cpp
   src/editors/formTracksProperty.h src/editors/formTracksProperty.cpp
   src/editors/formImageProperty.h src/editors/formImageProperty.cpp
+  src/editors/formBackgroundProperty.h src/editors/formBackgroundProperty.cpp
   src/editors/TrackExchange.h src/editors/TrackExchange.cpp
   src/editors/LayerEditors.h src/editors/LayerEditors.cpp
 )

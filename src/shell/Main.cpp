@@ -250,11 +250,10 @@ void TfrmMain::BuildTools()
   tb->addSeparator();
   tb->addWidget(btnHelp);
 
-  // Print is enabled once the print window is set; the windows the others
-  // need are not part of the program yet.
+  // Print is enabled once the print window is set; the window Image needs
+  // is not part of the program yet.
   btnPrint->setEnabled(false);
   btnAddImage->setEnabled(false);
-  btnEditBackground->setEnabled(false);
 
   connect(btnNew, &QToolButton::clicked, this, [this] { btnNewClick(); });
   connect(btnOpen, &QToolButton::clicked, this, [this] { btnOpenClick(); });

@@ -1,0 +1,136 @@
+// Opens the background editor of the main window on a cover, picks a
+// top-to-bottom gradient and a centred picture as a user would, applies them
+// with OK and saves a picture of the editor beside the cover:
+// jkt_screenshot_background OUT_FILE. Its settings and work folder live in a
+// temporary folder of its own.
+#include "canvas/LabelShower.h"
+#include "editors/LayerEditors.h"
+#include "editors/formBackgroundProperty.h"
+#include "shell/Main.h"
+#include "shell/Settings.h"
+#include "shell/formHints.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QDir>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRadialGradient>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+// A record label seen from above, drawn here so the picture is our own.
+QString MakeDisc(const QString& path)
+{
+  QImage img(300, 300, QImage::Format_RGB32);
+  img.fill(QColor(0x10, 0x10, 0x14));
+  QPainter p(&img);
+  p.setRenderHint(QPainter::Antialiasing);
+  QRadialGradient shine(150, 150, 145, 110, 100);
+  shine.setColorAt(0, QColor(0x4a, 0x4a, 0x55));
+  shine.setColorAt(1, QColor(0x15, 0x15, 0x1a));
+  p.setBrush(shine);
+  p.setPen(QColor(0x05, 0x05, 0x08));
+  p.drawEllipse(QPointF(150, 150), 145, 145);
+  p.setBrush(Qt::NoBrush);
+  p.setPen(QColor(0x30, 0x30, 0x38));
+  for (int r = 60; r < 140; r += 6) p.drawEllipse(QPointF(150, 150), r, r);
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(0xe0, 0x5a, 0x3c));
+  p.drawEllipse(QPointF(150, 150), 50, 50);
+  p.setBrush(QColor(0x10, 0x10, 0x14));
+  p.drawEllipse(QPointF(150, 150), 5, 5);
+  p.end();
+  img.save(path, "BMP");
+  return path;
+}
+
+bool SaveBeside(QWidget* editor, TLabelShower* canvas, const QString& file)
+{
+  const QPixmap left = editor->grab();
+  const QImage cover = canvas->Shown();
+  const int gap = 24;
+  const int h = std::max(left.height(), cover.height() + 2) + 2 * gap;
+  QImage out(left.width() + cover.width() + 2 + 3 * gap, h, QImage::Format_RGB32);
+  out.fill(QColor(0x80, 0x80, 0x80));
+  QPainter p(&out);
+  p.drawPixmap(gap, (h - left.height()) / 2, left);
+  const int cx = 2 * gap + left.width(), cy = (h - cover.height()) / 2;
+  p.setPen(QColor(0x40, 0x40, 0x40));
+  p.drawRect(cx - 1, cy - 1, cover.width() + 1, cover.height() + 1);
+  p.drawImage(cx, cy, cover);
+  p.end();
+  return out.save(file, "PNG");
+}
+
+template <typename T> T* Child(QWidget* w, const char* name)
+{
+  return w->findChild<T*>(QString::fromLatin1(name));
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: jkt_screenshot_background OUT_FILE\n");
+    return 2;
+  }
+  QTemporaryDir home;
+  qputenv("TMPDIR", home.filePath(QStringLiteral("tmp")).toLocal8Bit());
+  QDir().mkpath(home.filePath(QStringLiteral("tmp")));
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Jacketeer"));
+
+  TSettings settings(home.filePath(QStringLiteral("JKTA.ini")));
+  for (int n = 1; n <= TSettings::HintCount; ++n) settings.SetShowHint(n, false);
+  TfrmHints hints(settings);
+  TfrmMain frm(settings, hints);
+  if (!frm.StartedWell()) return 1;
+  TLayerEditors* editors = AttachLayerEditors(frm);
+  frm.show();
+  TCoverDocument& doc = frm.Canvas()->Document();
+  doc.AddTextLayer(40, 390, QStringLiteral("Vinyl Evenings"), QStringLiteral("Times New Roman"),
+                   MakeColor(255, 255, 255), fsBold, true, true, 390, 70);
+
+  // The viewer's part of "Select image": the picture becomes the background.
+  TfrmBackgroundProperty* e = editors->BackgroundEditor();
+  const QString disc = MakeDisc(home.filePath(QStringLiteral("disc.bmp")));
+  e->OnSelectImage = [&] {
+    const TBackgroundInfo b = e->Settings();
+    doc.SetBackground(disc, b.ImageMode, b.StartColor, b.EndColor, b.Vertical, true);
+    e->BackgroundPictureChosen(disc);
+  };
+
+  auto pick = [e](const char* panel, QColor colour) {
+    QTimer::singleShot(0, e, [e, colour] {
+      e->ColorDialog()->setCurrentColor(colour);
+      e->ColorDialog()->accept();
+    });
+    QTest::mouseClick(Child<QWidget>(e, panel), Qt::LeftButton);
+  };
+
+  e->LoadBackground(doc.Background());
+  e->show();
+  Child<QRadioButton>(e, "rbGradientfill")->click();
+  pick("plStartColor", QColor(0x2b, 0x1d, 0x4e));
+  pick("plEndColor", QColor(0xe8, 0x8e, 0x5a));
+  Child<QComboBox>(e, "comboxVertical")->setCurrentIndex(1);
+  Child<QPushButton>(e, "btnGetImage")->click();
+  Child<QPushButton>(e, "btnOk")->click();
+  e->show();
+  QApplication::processEvents();
+  const bool ok = SaveBeside(e, frm.Canvas(), QString::fromLocal8Bit(argv[1]));
+  e->hide();
+
+  doc.SetModified(false);
+  frm.close();
+  return ok ? 0 : 1;
+}
