@@ -9,7 +9,9 @@
 
 #include "canvas/LabelShower.h"
 #include "editors/LayerEditors.h"
+#include "editors/PropertyEditor.h"
 #include "editors/formBackgroundProperty.h"
+#include "imagelib/Thumbnailer.h"
 #include "shell/Main.h"
 #include "shell/Settings.h"
 #include "shell/formHints.h"
@@ -18,10 +20,12 @@
 #include <QFile>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 
 #include <memory>
@@ -200,6 +204,29 @@ TEST_F(BackgroundEditorTest, CancelLeavesCoverAndChoicesAsTheyWere)
   EXPECT_EQ(read.EndColor, int32_t(kRed));
   EXPECT_TRUE(read.ShowImage);
   EXPECT_TRUE(Child<QRadioButton>("rbTile")->isEnabled());
+  {
+    const QString favourite = frm->FavouritesFolder() + QStringLiteral("bg-cancel.bmp");
+    ASSERT_TRUE(RandomBitmap(200, 100, 4).save(favourite, "BMP"));
+    TThumbnail* strip = frm->Favourites();
+    QEventLoop loop;
+    strip->OnIdle = [&loop] { loop.quit(); };
+    strip->Refresh();
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    if (strip->Running()) loop.exec();
+    strip->OnIdle = nullptr;
+    int cell = -1;
+    for (int i = 0; i < strip->Count(); ++i)
+      if (strip->Item(i).Name == QStringLiteral("bg-cancel.bmp")) cell = i;
+    ASSERT_GE(cell, 0);
+    strip->ScrollIntoView(cell);
+    QTest::mouseClick(strip->PaintBox(), Qt::LeftButton, {}, strip->CellRect(cell).center());
+    frm->findChild<QToolButton*>(QStringLiteral("btnSetToBackground"))->click();
+    QFile::remove(favourite);
+    EXPECT_EQ(doc().Background().FileName, favourite);
+    EXPECT_EQ(doc().Background().ImageMode, imStretch);
+    EXPECT_EQ(doc().Background().EndColor, int32_t(kRed));
+    doc().SetBackground(photo, imStretch, kBlue, int32_t(kRed), false, true);
+  }
 
   // OK with the picture unticked sends show = false and keeps the file.
   ASSERT_TRUE(ViaEditButton([&] {
