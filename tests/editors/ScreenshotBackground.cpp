@@ -26,27 +26,33 @@
 
 namespace {
 
-// A record label seen from above, drawn here so the picture is our own.
-QString MakeDisc(const QString& path)
+// A band with a record and the bars of a level meter, drawn here so the
+// picture is our own; wider than high, so the gradient shows above and below.
+QString MakeBand(const QString& path)
 {
-  QImage img(300, 300, QImage::Format_RGB32);
-  img.fill(QColor(0x10, 0x10, 0x14));
+  QImage img(400, 200, QImage::Format_RGB32);
+  img.fill(QColor(0x14, 0x12, 0x1c));
   QPainter p(&img);
   p.setRenderHint(QPainter::Antialiasing);
-  QRadialGradient shine(150, 150, 145, 110, 100);
+  QRadialGradient shine(100, 100, 85, 80, 75);
   shine.setColorAt(0, QColor(0x4a, 0x4a, 0x55));
   shine.setColorAt(1, QColor(0x15, 0x15, 0x1a));
   p.setBrush(shine);
   p.setPen(QColor(0x05, 0x05, 0x08));
-  p.drawEllipse(QPointF(150, 150), 145, 145);
+  p.drawEllipse(QPointF(100, 100), 85, 85);
   p.setBrush(Qt::NoBrush);
   p.setPen(QColor(0x30, 0x30, 0x38));
-  for (int r = 60; r < 140; r += 6) p.drawEllipse(QPointF(150, 150), r, r);
+  for (int r = 36; r < 82; r += 5) p.drawEllipse(QPointF(100, 100), r, r);
   p.setPen(Qt::NoPen);
   p.setBrush(QColor(0xe0, 0x5a, 0x3c));
-  p.drawEllipse(QPointF(150, 150), 50, 50);
-  p.setBrush(QColor(0x10, 0x10, 0x14));
-  p.drawEllipse(QPointF(150, 150), 5, 5);
+  p.drawEllipse(QPointF(100, 100), 30, 30);
+  p.setBrush(QColor(0x14, 0x12, 0x1c));
+  p.drawEllipse(QPointF(100, 100), 3, 3);
+  const int levels[] = {60, 110, 150, 90, 130, 170, 120, 80, 140, 100, 60, 40};
+  for (int i = 0; i < 12; ++i) {
+    p.setBrush(QColor::fromHsv(20 + 3 * i, 170, 240));
+    p.drawRoundedRect(QRectF(205 + 15.5 * i, 185 - levels[i], 10, levels[i]), 2, 2);
+  }
   p.end();
   img.save(path, "BMP");
   return path;
@@ -97,16 +103,16 @@ int main(int argc, char** argv)
   TLayerEditors* editors = AttachLayerEditors(frm);
   frm.show();
   TCoverDocument& doc = frm.Canvas()->Document();
-  doc.AddTextLayer(40, 390, QStringLiteral("Vinyl Evenings"), QStringLiteral("Times New Roman"),
+  doc.AddTextLayer(40, 30, QStringLiteral("Vinyl Evenings"), QStringLiteral("Times New Roman"),
                    MakeColor(255, 255, 255), fsBold, true, true, 390, 70);
 
   // The viewer's part of "Select image": the picture becomes the background.
   TfrmBackgroundProperty* e = editors->BackgroundEditor();
-  const QString disc = MakeDisc(home.filePath(QStringLiteral("disc.bmp")));
+  const QString band = MakeBand(home.filePath(QStringLiteral("band.bmp")));
   e->OnSelectImage = [&] {
     const TBackgroundInfo b = e->Settings();
-    doc.SetBackground(disc, b.ImageMode, b.StartColor, b.EndColor, b.Vertical, true);
-    e->BackgroundPictureChosen(disc);
+    doc.SetBackground(band, b.ImageMode, b.StartColor, b.EndColor, b.Vertical, true);
+    e->BackgroundPictureChosen(band);
   };
 
   auto pick = [e](const char* panel, QColor colour) {
