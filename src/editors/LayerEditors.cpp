@@ -34,7 +34,9 @@ TLayerEditors::TLayerEditors(TfrmMain& main) : QObject(&main), m_main(main)
   main.EditBackgroundHook = [this](const TBackgroundInfo& b) { EditBackground(b); };
   // A favourite made the background takes the placement, colours and
   // direction the background editor shows.
-  main.BackgroundSettingsSource = [this] { return m_background->ReadSettings(); };
+  main.BackgroundSettingsSource = [this] {
+    return m_background->SettingsForCover(m_main.Canvas()->Document().Background());
+  };
   main.TrackListSource = [this] {
     QStringList lines;
     m_tracks->CollectTracks(lines);

@@ -207,6 +207,16 @@ TBackgroundInfo TfrmBackgroundProperty::ReadSettings() const
   return r;
 }
 
+TBackgroundInfo TfrmBackgroundProperty::SettingsForCover(const TBackgroundInfo& cover)
+{
+  const TBackgroundInfo& seen = m_applied.State;
+  const bool same = cover.FileName == seen.FileName && cover.ImageMode == seen.ImageMode &&
+                    cover.StartColor == seen.StartColor && cover.EndColor == seen.EndColor &&
+                    cover.Vertical == seen.Vertical && cover.ShowImage == seen.ShowImage;
+  if (!same && !isVisible()) LoadBackground(cover);
+  return ReadSettings();
+}
+
 void TfrmBackgroundProperty::Gather()
 {
   m_state.ShowImage = cboxShowImage->isChecked();

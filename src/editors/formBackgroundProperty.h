@@ -54,6 +54,14 @@ public:
   bool ShowImage() const { return m_state.ShowImage; }
   // True once the viewer made a picture the background during this opening.
   bool PictureChosen() const { return m_pictureChosen; }
+  // What the editor last saw the cover take: loaded, confirmed with OK or
+  // set by the viewer.
+  const TBackgroundInfo& AppliedSettings() const { return m_applied.State; }
+  // The settings a favourite made the background takes (placement, colours
+  // and direction of ReadSettings). When the cover's background was changed
+  // elsewhere since (a project opened, New), the editor first takes the
+  // cover's settings, as it does each time it opens.
+  TBackgroundInfo SettingsForCover(const TBackgroundInfo& cover);
 
   // "Select image": shows the image viewer prepared for a background choice
   // (with the getters above). The button is disabled while this is unset.

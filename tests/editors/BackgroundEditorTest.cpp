@@ -220,11 +220,21 @@ TEST_F(BackgroundEditorTest, CancelLeavesCoverAndChoicesAsTheyWere)
     ASSERT_GE(cell, 0);
     strip->ScrollIntoView(cell);
     QTest::mouseClick(strip->PaintBox(), Qt::LeftButton, {}, strip->CellRect(cell).center());
-    frm->findChild<QToolButton*>(QStringLiteral("btnSetToBackground"))->click();
-    QFile::remove(favourite);
+    auto* bg = frm->findChild<QToolButton*>(QStringLiteral("btnSetToBackground"));
+    bg->click();
     EXPECT_EQ(doc().Background().FileName, favourite);
     EXPECT_EQ(doc().Background().ImageMode, imStretch);
     EXPECT_EQ(doc().Background().EndColor, int32_t(kRed));
+    // The cover's background changed elsewhere (as by opening a project):
+    // the favourite takes the cover's placement and colours, not the ones
+    // the editor last showed.
+    doc().SetBackground(photo, imTile, kGreen, int32_t(kRed), true, false);
+    bg->click();
+    QFile::remove(favourite);
+    EXPECT_EQ(doc().Background().FileName, favourite);
+    EXPECT_EQ(doc().Background().ImageMode, imTile);
+    EXPECT_EQ(doc().Background().StartColor, kGreen);
+    EXPECT_TRUE(doc().Background().Vertical);
     doc().SetBackground(photo, imStretch, kBlue, int32_t(kRed), false, true);
   }
 
