@@ -1,6 +1,8 @@
 list(APPEND JKT_CORE_SOURCES
   src/codecs/Codec.h
   src/codecs/CodecUtil.h src/codecs/CodecUtil.cpp
+  src/codecs/Exif.h src/codecs/Exif.cpp
+  src/codecs/ColourProfile.h src/codecs/ColourProfile.cpp
   src/codecs/JpegCodec.cpp
   src/codecs/GifCodec.h src/codecs/GifCodec.cpp
   src/codecs/TiffCodec.cpp
