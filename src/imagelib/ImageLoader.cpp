@@ -873,7 +873,10 @@ bool LoadImageFile(const QString& fileName, QImage& dest, int boxWidth, int boxH
       error = QStringLiteral("not enough memory");
       return false;
     }
-    if (sharpen && finished.Bitmap.size() != QSize(width, height)) Sharpen3x3(finished.Bitmap, 1);
+    // Colour kept apart from its alpha is not sharpened: the white behind
+    // transparent pixels would darken the edges of the opaque ones.
+    if (sharpen && finished.Alpha.isNull() && finished.Bitmap.size() != QSize(width, height))
+      Sharpen3x3(finished.Bitmap, 1);
 
     dest = finished.Bitmap;
     if (outAlpha) *outAlpha = finished.Alpha;
