@@ -7,7 +7,7 @@ list(APPEND JKT_CORE_SOURCES
   src/codecs/GifCodec.h src/codecs/GifCodec.cpp
   src/codecs/TiffCodec.cpp
   src/codecs/MetafileCodec.cpp
-  src/codecs/BmpCodec.cpp
+  src/codecs/BmpCodec.cpp src/codecs/BmpWrite.h
   src/codecs/TargaCodec.cpp
   src/codecs/PcxCodec.cpp
   src/codecs/PsdCodec.cpp

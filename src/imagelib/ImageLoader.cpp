@@ -291,11 +291,14 @@ bool FinishDecoded(TDecodedImage& d, bool fit, int boxWidth, int boxHeight, bool
   // Transparency is averaged with the colour premultiplied, so transparent
   // pixels lend their neighbours nothing.
   QImage alpha;
+  const bool reduces =
+      fit && (ShrinkToBox(work.width(), work.height(), bw, bh) != work.size() ||
+              (preShrink && ShrinkFactor(work.width(), work.height(), bw, bh) > 1));
   if (!d.Alpha.isNull() && d.Alpha.size() == work.size() && d.Alpha.format() == QImage::Format_Grayscale8 &&
       !IsOpaque(d.Alpha)) {
     alpha = AlphaAsBgr(d.Alpha);
     if (alpha.isNull()) return false;
-    PremultiplyBitmap(work, alpha);
+    if (reduces) PremultiplyBitmap(work, alpha);
   }
   d.Alpha = QImage();
 
@@ -317,7 +320,7 @@ bool FinishDecoded(TDecodedImage& d, bool fit, int boxWidth, int boxHeight, bool
     }
   }
   out.Resized = result.size() != stored;
-  if (!alpha.isNull()) UnpremultiplyBitmap(result, alpha);
+  if (!alpha.isNull() && reduces) UnpremultiplyBitmap(result, alpha);
 
   if (!d.IccProfile.isEmpty()) {
     const TColourTransform toSrgb(d.IccProfile, TProfilePixels::Bgr);
