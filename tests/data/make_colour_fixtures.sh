@@ -8,6 +8,8 @@
 #   adobe_rgb.jpg                 a photograph in Adobe RGB (1998) with its
 #                                 profile embedded; reference converted to
 #                                 sRGB with convert -profile sRGB.icc
+#   grey_lstar.jpg                a grey ramp whose values are CIE L*, with its
+#                                 profile; reference converted to sRGB
 #   half_alpha.tif                64 × 32, the right half fully transparent
 #
 #   tests/data/make_colour_fixtures.sh
@@ -42,6 +44,11 @@ done
 "$IM" -seed 7 -size 160x120 plasma:red-green -blur 0x1 -profile "$icc/sRGB.icc" \
   -profile "$icc/compatibleWithAdobeRGB1998.icc" -quality 95 "$out/adobe_rgb.jpg"
 "$IM" "$out/adobe_rgb.jpg" -profile "$icc/sRGB.icc" -depth 8 "$out/adobe_rgb.jpg.ref.ppm"
+
+# A greyscale picture whose grey values are CIE L* (its profile says so).
+"$IM" -size 32x16 gradient:black-white -colorspace Gray -depth 8 "$tmp/grey.png"
+"$IM" "$tmp/grey.png" -profile "$icc/Gray-CIE_L.icc" -quality 95 "$out/grey_lstar.jpg"
+"$IM" "$out/grey_lstar.jpg" -profile "$icc/sRGB.icc" -depth 8 "$out/grey_lstar.jpg.ref.ppm"
 
 # Transparency: left half opaque orange, right half fully transparent.
 "$IM" -size 64x32 xc:orange -alpha set -region 32x32+32+0 -alpha transparent +region \

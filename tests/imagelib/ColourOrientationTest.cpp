@@ -140,6 +140,12 @@ TEST(PictureColour, ProfilesConvertToSrgbAndBrokenOnesAreIgnored)
   ASSERT_TRUE(LoadPreviewFile(path, preview, nullptr, 0xFFFFFF, 0, 0, nullptr, nullptr, true));
   EXPECT_LT(Difference(preview, ref).Mean, 1.5);
 
+  // A grey picture whose values are CIE L*: mid-grey 136 shows as 127.
+  QImage grey;
+  ASSERT_TRUE(LoadImageFile(TestDataPath("colour/grey_lstar.jpg"), grey, 100, 100));
+  const TDiff greyDiff = Difference(grey, Reference("grey_lstar.jpg"));
+  EXPECT_LE(greyDiff.Max, 2) << greyDiff.Mean;
+
   // The profile's signature "acsp" spoiled: no transform, the stored colours.
   const qsizetype sig = data.indexOf("acsp");
   ASSERT_GT(sig, 0);
