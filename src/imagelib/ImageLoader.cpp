@@ -312,13 +312,13 @@ bool FinishDecoded(TDecodedImage& d, bool fit, int boxWidth, int boxHeight, bool
       }
     }
     if (!FitInto(work, result, bw, bh, back, progress)) return false;
-    work = QImage();
     if (!alpha.isNull()) {
       QImage fitted;
       if (!FitInto(alpha, fitted, bw, bh, 0xFFFFFF, {})) return false;
       alpha = fitted.size() == result.size() ? fitted : QImage();  // a stopped reduction keeps no alpha
     }
   }
+  work = QImage();  // the conversions below then work on the only copy
   out.Resized = result.size() != stored;
   if (!alpha.isNull() && reduces) UnpremultiplyBitmap(result, alpha);
 
