@@ -268,7 +268,6 @@ int OrientationOf(int orientation) { return orientation >= 1 && orientation <= 8
 struct TFinished {
   QImage Bitmap;         // 24-bit, upright, sRGB
   QImage Alpha;          // Grayscale8, upright; null when opaque or laid on white
-  bool Resized = false;  // the picture was reduced
 };
 
 // Turns a decoded picture into what the program shows: reduced into the box
@@ -286,7 +285,6 @@ bool FinishDecoded(TDecodedImage& d, bool fit, int boxWidth, int boxHeight, bool
   const int orientation = OrientationOf(d.Orientation);
   const bool swap = SwapsSides(orientation);
   const int bw = swap ? boxHeight : boxWidth, bh = swap ? boxWidth : boxHeight;
-  const QSize stored = work.size();
 
   // Transparency is averaged with the colour premultiplied, so transparent
   // pixels lend their neighbours nothing.
@@ -319,7 +317,6 @@ bool FinishDecoded(TDecodedImage& d, bool fit, int boxWidth, int boxHeight, bool
     }
   }
   work = QImage();  // the conversions below then work on the only copy
-  out.Resized = result.size() != stored;
   if (!alpha.isNull() && reduces) UnpremultiplyBitmap(result, alpha);
 
   if (!d.IccProfile.isEmpty()) {
