@@ -10,7 +10,7 @@ JKT_PACKAGES=(
   build-essential cmake ninja-build pkg-config clang
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
   libjpeg62-turbo-dev libgif-dev libtiff-dev libpng-dev libfontconfig-dev
-  libwmf-dev libemf2svg-dev libtag1-dev
+  libwmf-dev libemf2svg-dev libtag1-dev liblcms2-dev
   fonts-liberation fonts-dejavu-core fonts-urw-base35 xdg-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils

@@ -224,25 +224,28 @@ bool TCoverDocument::RenderPictureLayer(TLayer& layer, const QString& source, in
   if (m_deferred && m_made.contains(key)) {
     made = m_made.value(key);
   } else {
-    QImage work;
+    QImage work, workAlpha;
     QString why;
-    if (!LoadPicture(source, workW, workH, work, nullptr, true, &why)) {
+    if (!LoadPicture(source, workW, workH, work, nullptr, true, &why, &workAlpha)) {
       made.Problem = QStringLiteral("the picture \"%1\" could not be read (%2)").arg(name, why);
       work = NewBitmap(workW, workH);  // an unreadable picture gives a blank layer
     }
     if (work.isNull()) return fail(QStringLiteral("there is not enough memory for the picture \"%1\"").arg(name));
     QFile file;
     made.WorkFile = NewWorkFile(file);
-    if (made.WorkFile.isEmpty() || !work.save(&file, "BMP") || !file.flush()) {
+    if (made.WorkFile.isEmpty() || !SaveWorkCopy(work, workAlpha, file) || !file.flush()) {
       if (!made.WorkFile.isEmpty()) QFile::remove(made.WorkFile);
       return fail(QStringLiteral("the work copy of the picture \"%1\" could not be written in \"%2\"")
                       .arg(name, WorkFolder()));
     }
     file.close();
-    work = QImage();
-    if (!LoadPicture(made.WorkFile, screenW, screenH, made.Picture, &made.Mask, true)) {
+    work = workAlpha = QImage();
+    QImage alpha;
+    if (!LoadPicture(made.WorkFile, screenW, screenH, made.Picture, &made.Mask, true, nullptr, &alpha)) {
       made.Picture = NewBitmap(screenW, screenH);
       made.Mask = NewBitmap(screenW, screenH, 0x000000);
+    } else if (!alpha.isNull()) {
+      made.Transparency = made.Mask.copy();
     }
     if (made.Picture.isNull() || made.Mask.isNull())
       return fail(QStringLiteral("there is not enough memory for the picture \"%1\" in a %2 × %3 box")
@@ -253,6 +256,7 @@ bool TCoverDocument::RenderPictureLayer(TLayer& layer, const QString& source, in
   layer.WorkFile = made.WorkFile;
   layer.Picture = made.Picture;
   layer.Mask = made.Mask;
+  layer.Transparency = made.Transparency;
   layer.Width = layer.Picture.width();
   layer.Height = layer.Picture.height();
   return true;
@@ -274,7 +278,7 @@ bool TCoverDocument::AddPictureLayer(int left, int top, const QString& fileName,
   l.ActualHeight = sourceHeight;
   l.BoundWidth = l.Width;
   l.BoundHeight = l.Height;
-  SoftenMaskEdges(l.Mask, l.SoftH, l.SoftV);
+  SoftenPictureMask(l.Mask, l.SoftH, l.SoftV);
   PlaceOnTop(std::move(l));
   LayerAdded(QStringLiteral("Image"), NamePart(StoredName(fileName)));
   return true;
@@ -297,7 +301,7 @@ bool TCoverDocument::LoadPictureLayer(int left, int top, const QString& fileName
   l.ActualHeight = actualHeight;
   l.BoundWidth = boundWidth;
   l.BoundHeight = boundHeight;
-  SoftenMaskEdges(l.Mask, l.SoftH, l.SoftV);
+  SoftenPictureMask(l.Mask, l.SoftH, l.SoftV);
   PlaceOnTop(std::move(l));
   LayerAdded(QStringLiteral("Image"), NamePart(StoredName(fileName)));
   return true;
@@ -416,12 +420,16 @@ void TCoverDocument::UpdatePictureLayer(int number, int left, int top, const QSt
   Q_UNUSED(workFile);  // the layer keeps its own work copy
   // Re-fit from the work copy: first into the print-sized box, then that
   // result again into the screen box, both keeping the aspect ratio.
-  QImage work;
-  if (!LoadPicture(l.WorkFile, std::min(940, width), std::min(940, height), work, nullptr, false))
+  QImage work, workAlpha;
+  if (!LoadPicture(l.WorkFile, std::min(940, width), std::min(940, height), work, nullptr, false, nullptr,
+                   &workAlpha))
     work = NewBitmap(std::max(std::min(940, width), 1), std::max(std::min(940, height), 1));
   QImage picture = FitPicture(work, work.width(), work.height(), std::min(470, width), std::min(470, height), false);
+  const QImage alpha =
+      FitAlpha(workAlpha, work.width(), work.height(), std::min(470, width), std::min(470, height), false);
   l.Picture = picture;
-  l.Mask = NewBitmap(picture.width(), picture.height(), 0x000000);
+  l.Mask = MaskFromAlpha(alpha.size() == picture.size() ? alpha : QImage(), picture.width(), picture.height());
+  l.Transparency = alpha.isNull() ? QImage() : l.Mask.copy();
   l.Left = left;
   l.Top = top;
   l.Width = picture.width();
@@ -430,7 +438,7 @@ void TCoverDocument::UpdatePictureLayer(int number, int left, int top, const QSt
   l.SoftH = uint8_t(std::clamp(softH, 0, 100));
   l.BoundWidth = width;
   l.BoundHeight = height;
-  SoftenMaskEdges(l.Mask, l.SoftH, l.SoftV);
+  SoftenPictureMask(l.Mask, l.SoftH, l.SoftV);
   BuildOutline(slot);
   Redraw();
   m_modified = true;
@@ -444,6 +452,14 @@ void TCoverDocument::SetLayerBitmaps(int number, int left, int top, int softV, i
   TLayer& l = m_layers[size_t(slot)];
   l.Picture = newPicture.convertToFormat(QImage::Format_BGR888);
   l.Mask = newMask.convertToFormat(QImage::Format_BGR888);
+  // A picture's own transparency stays whatever soft edges the new mask has.
+  if (!l.Transparency.isNull() && l.Transparency.size() == l.Mask.size()) {
+    for (int y = 0; y < l.Mask.height(); ++y) {
+      const uint8_t* t = l.Transparency.constScanLine(y);
+      uint8_t* m = l.Mask.scanLine(y);
+      for (int x = 0; x < l.Mask.width(); ++x) m[3 * x + 1] = std::max(m[3 * x + 1], t[3 * x + 1]);
+    }
+  }
   l.Left = left;
   l.Top = top;
   l.Width = l.Picture.width();
@@ -495,16 +511,24 @@ void TCoverDocument::SetBackground(const QString& fileName, uint8_t imageMode, T
   if (!showImage) {
     colourFill();
   } else {
-    if (imageMode == imCenter) colourFill();
-    QImage pic;
-    if (LoadPicture(fileName, CoverSize, CoverSize, pic, nullptr, false) && !pic.isNull()) {
+    QImage pic, alpha;
+    const bool loaded = LoadPicture(fileName, CoverSize, CoverSize, pic, nullptr, false, nullptr, &alpha);
+    // A picture with transparency is laid over the colour fill in every mode.
+    if (imageMode == imCenter || (loaded && !alpha.isNull())) colourFill();
+    if (loaded && !pic.isNull()) {
+      const QImage mask = alpha.isNull() ? QImage() : MaskFromAlpha(alpha, pic.width(), pic.height());
+      auto draw = [&](const QImage& p, const QImage& m, int x, int y) {
+        if (m.isNull()) DrawBitmap(b, p, x, y);
+        else BlendBitmap(b, p, &m, x, y, 0, false);
+      };
       if (imageMode == imCenter) {
-        DrawBitmap(b, pic, (CoverSize - pic.width()) / 2, (CoverSize - pic.height()) / 2);
+        draw(pic, mask, (CoverSize - pic.width()) / 2, (CoverSize - pic.height()) / 2);
       } else if (imageMode == imStretch) {
-        b = StretchBitmap(pic, CoverSize, CoverSize);
+        if (mask.isNull()) b = StretchBitmap(pic, CoverSize, CoverSize);
+        else draw(StretchBitmap(pic, CoverSize, CoverSize), StretchBitmap(mask, CoverSize, CoverSize), 0, 0);
       } else {
         for (int y = 0; y < CoverSize; y += pic.height())
-          for (int x = 0; x < CoverSize; x += pic.width()) DrawBitmap(b, pic, x, y);
+          for (int x = 0; x < CoverSize; x += pic.width()) draw(pic, mask, x, y);
       }
     }
   }
@@ -746,7 +770,7 @@ void TCoverDocument::RenderPrintImage(QImage& result) const
         if (--uses[key] > 0) pictures.insert(key, {p, m});
         else pictures.remove(key);
         if (p.isNull() || m.isNull()) continue;
-        SoftenMaskEdges(m, l.SoftH, l.SoftV);
+        SoftenPictureMask(m, l.SoftH, l.SoftV);
         break;
       }
       case lkText:

@@ -195,6 +195,7 @@ private:
   struct TMadePicture {
     QString WorkFile;
     QImage Picture, Mask;
+    QImage Transparency;  // the mask before soft edges, when the picture has alpha
     QString Problem;
   };
   QHash<QString, TMadePicture> m_made;

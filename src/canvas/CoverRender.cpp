@@ -1,7 +1,9 @@
 #include "canvas/CoverRender.h"
 
 #include "canvas/Functions.h"
+#include "codecs/BmpWrite.h"
 #include "imagelib/ImageLoader.h"
+#include "imagelib/PictureFinish.h"
 
 #include <algorithm>
 #include <cstring>
@@ -42,6 +44,12 @@ QImage Stretched(QImage picture, int sw, int sh, int bw, int bh, bool exact)
   }
   return picture;
 }
+// The stretch rule for the alpha that goes with a picture of its size: it
+// takes the picture's size, nearest pixel alike.
+QImage StretchedAlpha(const QImage& alpha, int sw, int sh, int bw, int bh, bool exact)
+{
+  return BgrAsAlpha(Stretched(AlphaAsBgr(alpha), sw, sh, bw, bh, exact));
+}
 }  // namespace
 
 QImage FitPicture(const QImage& picture, int sw, int sh, int boxWidth, int boxHeight, bool exact)
@@ -60,13 +68,75 @@ QImage FitPicture(const QImage& picture, int sw, int sh, int boxWidth, int boxHe
 }
 
 bool LoadPicture(const QString& fileName, int boxWidth, int boxHeight, QImage& picture, QImage* mask, bool exact,
-                 QString* error)
+                 QString* error, QImage* alpha)
 {
   boxWidth = std::max(boxWidth, 1);
   boxHeight = std::max(boxHeight, 1);
   int sw = 0, sh = 0;
-  const bool ok = LoadImageFile(fileName, picture, boxWidth, boxHeight, &sw, &sh, nullptr, {}, {}, error);
-  if (ok) picture = Stretched(picture, sw, sh, boxWidth, boxHeight, exact);
-  if (mask) *mask = NewBitmap(picture.width(), picture.height(), 0x000000);
+  QImage own;
+  const bool wantAlpha = mask || alpha;
+  const bool ok = LoadImageFile(fileName, picture, boxWidth, boxHeight, &sw, &sh, nullptr, {}, {}, error,
+                                wantAlpha ? &own : nullptr);
+  if (ok) {
+    if (!own.isNull()) own = StretchedAlpha(own, sw, sh, boxWidth, boxHeight, exact);
+    picture = Stretched(picture, sw, sh, boxWidth, boxHeight, exact);
+  } else {
+    own = QImage();
+  }
+  if (alpha) *alpha = own;
+  if (mask) *mask = MaskFromAlpha(own, picture.width(), picture.height());
   return ok;
+}
+
+QImage FitAlpha(const QImage& alpha, int sw, int sh, int boxWidth, int boxHeight, bool exact)
+{
+  if (alpha.isNull()) return QImage();
+  boxWidth = std::max(boxWidth, 1);
+  boxHeight = std::max(boxHeight, 1);
+  const QSize fit = ShrinkToBox(alpha.width(), alpha.height(), boxWidth, boxHeight);
+  QImage a = alpha;
+  if (fit != alpha.size()) {
+    QImage reduced;
+    ResampleBitmap(AlphaAsBgr(alpha), reduced, fit.width(), fit.height(), 0xFFFFFF);
+    a = BgrAsAlpha(reduced);
+  }
+  return StretchedAlpha(a, sw, sh, boxWidth, boxHeight, exact);
+}
+
+QImage MaskFromAlpha(const QImage& alpha, int width, int height)
+{
+  QImage mask = NewBitmap(width, height, 0x000000);
+  if (mask.isNull() || alpha.isNull() || alpha.size() != mask.size()) return mask;
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* a = alpha.constScanLine(y);
+    uint8_t* m = mask.scanLine(y);
+    for (int x = 0; x < width; ++x) m[3 * x + 1] = uint8_t(255 - a[x]);
+  }
+  return mask;
+}
+
+void SoftenPictureMask(QImage& mask, int horizontalPercent, int verticalPercent)
+{
+  if (mask.isNull()) return;
+  QImage soft = NewBitmap(mask.width(), mask.height(), 0x000000);
+  if (soft.isNull()) {
+    SoftenMaskEdges(mask, horizontalPercent, verticalPercent);  // no room for the better rule
+    return;
+  }
+  SoftenMaskEdges(soft, horizontalPercent, verticalPercent);
+  if (mask.format() != QImage::Format_BGR888) mask = mask.convertToFormat(QImage::Format_BGR888);
+  for (int y = 0; y < mask.height(); ++y) {
+    const uint8_t* s = soft.constScanLine(y);
+    uint8_t* m = mask.scanLine(y);
+    for (int i = 0; i < 3 * mask.width(); ++i) m[i] = std::max(m[i], s[i]);
+  }
+}
+
+bool SaveWorkCopy(const QImage& picture, const QImage& alpha, QIODevice& file)
+{
+  if (alpha.isNull() || alpha.size() != picture.size()) return picture.save(&file, "BMP");
+  QByteArray bytes;
+  QString error;
+  if (!EncodeBmpWithAlpha(picture, alpha, bytes, error)) return false;
+  return file.write(bytes) == bytes.size();
 }

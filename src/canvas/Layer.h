@@ -48,6 +48,8 @@ struct TLayer {
   int32_t Width = 0, Height = 0;
   QString WorkFile;       // picture layers: the work copy in the work folder
   QString FileName;       // picture layers: the source picture
+  QImage Transparency;    // picture layers: the picture's own transparency as a mask
+                          // (green 255 − alpha), null when it is opaque
   QStringList Tracks;     // tracks layers: "name|||time" lines
   QString Text;           // text, year and time layers
   int32_t BoundWidth = 0, BoundHeight = 0;

@@ -11,6 +11,7 @@
 // doubled height (colour bitmap then a 1-bit AND mask) or a PNG stream.
 // Transparent parts come out white.
 #include "codecs/CodecUtil.h"
+#include "codecs/BmpWrite.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -416,6 +417,25 @@ bool LayOnWhite(QImage& img, const std::vector<uint8_t>& alpha)
   return true;
 }
 
+// The alpha of a picture (one byte a pixel, picture row order) as a
+// Grayscale8 plane; null when it is opaque everywhere, or 0 everywhere (the
+// writer left it empty).
+QImage AlphaPlane(const QImage& img, const std::vector<uint8_t>& alpha)
+{
+  const size_t w = size_t(img.width());
+  if (alpha.size() != w * size_t(img.height())) return QImage();
+  bool any = false, seeThrough = false;
+  for (uint8_t a : alpha) {
+    any = any || a != 0;
+    seeThrough = seeThrough || a != 255;
+  }
+  if (!any || !seeThrough) return QImage();
+  QImage plane(img.width(), img.height(), QImage::Format_Grayscale8);
+  if (plane.isNull()) return plane;
+  for (int y = 0; y < img.height(); ++y) std::memcpy(plane.scanLine(y), alpha.data() + size_t(y) * w, w);
+  return plane;
+}
+
 // False when the uncompressed pixel rows can not fit into `size` bytes.
 bool RawDataFits(const TDibInfo& info, size_t size, QString& error)
 {
@@ -472,11 +492,12 @@ bool DecodeDib(TByteReader& r, size_t pixelOffset, const TDecodeOptions& opt, TD
   QImage img = NewBitmap24(int(info.Width), int(info.Height), error);
   if (img.isNull()) return false;
   TDibPixels pixels(info, pal, img);
-  // 32-bit pixels with an alpha mask are laid on white.
+  // 32-bit pixels with an alpha mask hand their alpha on beside the colour
+  // (none when it is 0 everywhere: the writer left it empty).
   std::vector<uint8_t> alpha;
   if (info.BitCount == 32 && info.HasMasks && info.Masks[3] != 0) pixels.Alpha = &alpha;
   if (!pixels.Decode(r.Data() + at, r.Size() - at, opt.Progress, error)) return false;
-  LayOnWhite(img, alpha);
+  out.Alpha = AlphaPlane(img, alpha);
   out.Bitmap = img;
   out.Width = int(info.Width);
   out.Height = int(info.Height);
@@ -596,5 +617,62 @@ bool DecodeIcon(const QByteArray& data, const TDecodeOptions&, TDecodedImage& ou
   }
   if (type == 1 && entryBits != 0 && entryBits <= 32) result.BitCount = entryBits;
   out = result;
+  return true;
+}
+
+bool EncodeBmpWithAlpha(const QImage& bgrIn, const QImage& alpha, QByteArray& out, QString& error)
+{
+  const QImage bgr = bgrIn.format() == QImage::Format_BGR888 ? bgrIn : bgrIn.convertToFormat(QImage::Format_BGR888);
+  if (bgr.isNull() || alpha.size() != bgr.size() || alpha.format() != QImage::Format_Grayscale8 ||
+      !CheckImageSize(bgr.width(), bgr.height(), error)) {
+    if (error.isEmpty()) error = QStringLiteral("There is no picture to save");
+    return false;
+  }
+  // A 108-byte (version 4) header with bit-field masks for blue, green, red
+  // and alpha; rows bottom-up, four bytes a pixel.
+  const int w = bgr.width(), h = bgr.height();
+  const int64_t pixelBytes = int64_t(w) * h * 4;
+  constexpr int kFileHeader = 14, kInfoHeader = 108;
+  if (pixelBytes + kFileHeader + kInfoHeader > 0x7FFFFFFF) {
+    error = QStringLiteral("The picture is too large for a bitmap file");
+    return false;
+  }
+  out.clear();
+  out.reserve(qsizetype(pixelBytes + kFileHeader + kInfoHeader));
+  auto u16 = [&](uint32_t v) { out += char(v & 0xFF); out += char((v >> 8) & 0xFF); };
+  auto u32 = [&](uint32_t v) { u16(v & 0xFFFF); u16(v >> 16); };
+  out += "BM";
+  u32(uint32_t(pixelBytes + kFileHeader + kInfoHeader));
+  u32(0);
+  u32(kFileHeader + kInfoHeader);
+  u32(kInfoHeader);
+  u32(uint32_t(w));
+  u32(uint32_t(h));
+  u16(1);
+  u16(32);
+  u32(kBiBitfields);
+  u32(uint32_t(pixelBytes));
+  u32(2835);  // 72 dots an inch
+  u32(2835);
+  u32(0);
+  u32(0);
+  u32(0x00FF0000);  // red
+  u32(0x0000FF00);  // green
+  u32(0x000000FF);  // blue
+  u32(0xFF000000);  // alpha
+  u32(0x73524742);  // "sRGB"
+  for (int i = 0; i < 12; ++i) u32(0);  // end points and gamma, unused
+  std::vector<char> row(size_t(w) * 4);
+  for (int y = h - 1; y >= 0; --y) {
+    const uint8_t* c = bgr.constScanLine(y);
+    const uint8_t* a = alpha.constScanLine(y);
+    for (int x = 0; x < w; ++x) {
+      row[size_t(x) * 4] = char(c[3 * x]);
+      row[size_t(x) * 4 + 1] = char(c[3 * x + 1]);
+      row[size_t(x) * 4 + 2] = char(c[3 * x + 2]);
+      row[size_t(x) * 4 + 3] = char(a[x]);
+    }
+    out.append(row.data(), qsizetype(row.size()));
+  }
   return true;
 }

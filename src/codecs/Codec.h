@@ -23,6 +23,13 @@ using TDecodeProgress = std::function<bool(int percent)>;
 class TRowSink {
 public:
   virtual ~TRowSink() = default;
+  // Called before Begin by readers that know them: the orientation the rows
+  // still need (1 … 8, 1 = upright) and the colour profile they are in.
+  virtual void Describe(int orientation, const QByteArray& iccProfile)
+  {
+    (void)orientation;
+    (void)iccProfile;
+  }
   virtual void Begin(int width, int height, bool bottomUp) = 0;
   virtual void Row(int y, const uint8_t* bgr) = 0;
 };

@@ -1,8 +1,12 @@
 // JPEG reading and writing through libjpeg(-turbo). Decoding can be scaled
 // down by 2, 4 or 8 inside the decoder, reports progress per output row and
-// may stop early; CMYK/YCCK pictures are converted to BGR here.
+// may stop early; CMYK/YCCK pictures are converted to BGR here, through their
+// colour profile when they carry one. The EXIF orientation and the colour
+// profile are handed on for the loaders to apply.
 #include "codecs/Codec.h"
 #include "codecs/CodecUtil.h"
+#include "codecs/ColourProfile.h"
+#include "codecs/Exif.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -59,6 +63,7 @@ struct TJpegDecodeState {
   std::vector<uint8_t> Raw;   // one decoded row before conversion (grey, CMYK)
   std::vector<uint8_t> Bgr;   // one converted row for the sink
   QString Error2;
+  TColourTransform Cmyk;      // CMYK pictures with an ICC profile
   ~TJpegDecodeState() { if (Created) jpeg_destroy_decompress(&Info); }
 };
 
@@ -140,11 +145,16 @@ bool DecodeJpegInto(TJpegDecodeState& st, const QByteArray& data, const TDecodeO
     if (st.Bitmap.isNull()) return false;
   }
   if (cinfo->out_color_space != JCS_EXT_BGR) st.Raw.resize(size_t(w) * size_t(cinfo->output_components));
+  if (toSink) st.Bgr.resize(size_t(w) * 3);
+  const bool adobeInverted = cmyk && cinfo->saw_Adobe_marker;
+  out.IccProfile = JpegIccProfile(data);
+  out.Orientation = ExifOrientation(JpegExifBlock(data));
+  if (cmyk && !out.IccProfile.isEmpty())
+    st.Cmyk.Create(out.IccProfile, adobeInverted ? TProfilePixels::CmykInverted : TProfilePixels::Cmyk);
   if (toSink) {
-    st.Bgr.resize(size_t(w) * 3);
+    opt.Sink->Describe(out.Orientation, out.IccProfile);
     opt.Sink->Begin(w, h, false);
   }
-  const bool adobeInverted = cmyk && cinfo->saw_Adobe_marker;
 
   TProgressReporter progress(opt.Progress, h);
   while (cinfo->output_scanline < cinfo->output_height) {
@@ -152,7 +162,8 @@ bool DecodeJpegInto(TJpegDecodeState& st, const QByteArray& data, const TDecodeO
     uint8_t* bgr = toSink ? st.Bgr.data() : st.Bitmap.scanLine(y);
     JSAMPROW row = st.Raw.empty() ? bgr : st.Raw.data();
     if (jpeg_read_scanlines(cinfo, &row, 1) != 1) break;
-    if (cmyk) CmykRowToBgr(st.Raw.data(), bgr, w, adobeInverted);
+    if (cmyk && st.Cmyk.Valid()) st.Cmyk.ConvertCmyk(st.Raw.data(), bgr, w);
+    else if (cmyk) CmykRowToBgr(st.Raw.data(), bgr, w, adobeInverted);
     else if (!st.Raw.empty()) GreyRowToBgr(st.Raw.data(), bgr, w);
     if (toSink) opt.Sink->Row(y, bgr);
     if (!progress.RowsDone(y + 1)) break;  // a stop keeps the rows so far

@@ -1,11 +1,14 @@
 // TIFF reading through libtiff from memory. The common layouts (bilevel,
 // greyscale, palette, RGB with or without alpha, CMYK; 1 to 16 bits a sample;
 // strips or tiles) are converted here row by row; anything else goes through
-// libtiff's RGBA reader in bands. Every orientation the file may state is
-// turned upright; a picture stored on its side reaches the preview only
-// once it is whole.
+// libtiff's RGBA reader in bands. Rows are delivered as stored: the
+// orientation the file states, its colour profile and its alpha are handed on
+// for the loaders to apply (a reader feeding a preview lays alpha on white
+// itself). CMYK pictures with a colour profile are converted through it.
 #include "codecs/Codec.h"
 #include "codecs/CodecUtil.h"
+#include "codecs/ColourProfile.h"
+#include "codecs/Exif.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -115,6 +118,7 @@ struct TLayout {
   bool Premultiplied = false;
   std::vector<uint8_t> Lut; // palette: index → b, g, r
   int BitCount = 24;
+  const TColourTransform* Cmyk = nullptr;  // CMYK through the file's profile
 };
 
 inline uint32_t RawSample(const uint8_t* row, size_t i, int bits)
@@ -148,11 +152,20 @@ inline uint8_t OverWhite(int c, int a, bool premultiplied)
   return uint8_t(std::clamp(v, 0, 255));
 }
 
-// Converts `width` stored pixels starting at `row` to BGR.
-void ConvertRow(const TLayout& L, const uint8_t* row, int width, uint8_t* bgr)
+// Converts `width` stored pixels starting at `row` to BGR. With `alpha` the
+// picture's alpha goes there (one byte a pixel) and the colour stays as it is
+// without it; otherwise the colour is laid on white.
+void ConvertRow(const TLayout& L, const uint8_t* row, int width, uint8_t* bgr, uint8_t* alpha = nullptr)
 {
   const int bits = L.Bits;
   const size_t spp = size_t(L.Samples);
+  if (L.Kind == TKind::Cmyk && L.Cmyk) {
+    thread_local std::vector<uint8_t> inks;
+    inks.resize(size_t(width) * 4);
+    for (int x = 0; x < width; ++x)
+      for (int k = 0; k < 4; ++k) inks[size_t(x) * 4 + size_t(k)] = To8(RawSample(row, size_t(x) * spp + size_t(k), bits), bits);
+    L.Cmyk->ConvertCmyk(inks.data(), bgr, width);
+  }
   for (int x = 0; x < width; ++x, bgr += 3) {
     const size_t s = size_t(x) * spp;
     int b = 0, g = 0, r = 0;
@@ -176,6 +189,10 @@ void ConvertRow(const TLayout& L, const uint8_t* row, int width, uint8_t* bgr)
       b = To8(RawSample(row, s + 2, bits), bits);
       break;
     case TKind::Cmyk: {
+      if (L.Cmyk) {
+        b = bgr[0]; g = bgr[1]; r = bgr[2];
+        break;
+      }
       const int c = To8(RawSample(row, s, bits), bits), m = To8(RawSample(row, s + 1, bits), bits);
       const int y = To8(RawSample(row, s + 2, bits), bits), k = To8(RawSample(row, s + 3, bits), bits);
       r = (255 - c) * (255 - k) / 255;
@@ -184,7 +201,15 @@ void ConvertRow(const TLayout& L, const uint8_t* row, int width, uint8_t* bgr)
       break;
     }
     }
-    if (L.Alpha >= 0) {
+    if (L.Alpha >= 0 && alpha) {
+      const int a = To8(RawSample(row, s + size_t(L.Alpha), bits), bits);
+      alpha[x] = uint8_t(a);
+      if (L.Premultiplied && a > 0 && a < 255) {
+        b = std::min(255, (b * 255 + a / 2) / a);
+        g = std::min(255, (g * 255 + a / 2) / a);
+        r = std::min(255, (r * 255 + a / 2) / a);
+      }
+    } else if (L.Alpha >= 0) {
       const int a = To8(RawSample(row, s + size_t(L.Alpha), bits), bits);
       b = OverWhite(b, a, L.Premultiplied);
       g = OverWhite(g, a, L.Premultiplied);
@@ -194,10 +219,15 @@ void ConvertRow(const TLayout& L, const uint8_t* row, int width, uint8_t* bgr)
   }
 }
 
-// Orientations 5 to 8: the stored rows are the picture's columns.
-bool OnItsSide(uint16_t orientation)
+// True for a null alpha plane or one without a single transparent pixel.
+bool OpaqueEverywhere(const QImage& alpha)
 {
-  return orientation >= ORIENTATION_LEFTTOP && orientation <= ORIENTATION_LEFTBOT;
+  for (int y = 0; y < alpha.height(); ++y) {
+    const uint8_t* a = alpha.constScanLine(y);
+    for (int x = 0; x < alpha.width(); ++x)
+      if (a[x] != 255) return false;
+  }
+  return true;
 }
 
 // Decides whether the native path can read this file, and how.
@@ -211,11 +241,6 @@ bool NativeLayout(TIFF* tif, TLayout& L)
   if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric))
     photometric = spp >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
   if (format != SAMPLEFORMAT_UINT || spp < 1 || spp > 8) return false;
-  // Pictures stored bottom-up or mirrored are turned upright by the general
-  // reader; those stored on their side are read as stored and turned after.
-  uint16_t orientation = ORIENTATION_TOPLEFT;
-  TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
-  if (orientation != ORIENTATION_TOPLEFT && !OnItsSide(orientation)) return false;
   if (planar != PLANARCONFIG_CONTIG && spp > 1) return false;
   if (bits != 1 && bits != 2 && bits != 4 && bits != 8 && bits != 16) return false;
   L.Bits = bits;
@@ -284,11 +309,13 @@ bool NativeLayout(TIFF* tif, TLayout& L)
 struct TOutput {
   const TDecodeOptions& Opt;
   QImage Bitmap;
+  QImage Alpha;               // Grayscale8 when the alpha is kept apart
   std::vector<uint8_t> Row;   // for the sink when there is no bitmap
   TProgressReporter Progress;
   int Width, Height;
   TOutput(const TDecodeOptions& opt, int w, int h) : Opt(opt), Progress(opt.Progress, h), Width(w), Height(h) {}
   uint8_t* RowBuffer(int y) { return Bitmap.isNull() ? Row.data() : Bitmap.scanLine(y); }
+  uint8_t* AlphaRow(int y) { return Alpha.isNull() ? nullptr : Alpha.scanLine(y); }
   // Hands row y on; false when the caller asked to stop.
   bool Done(int y)
   {
@@ -317,7 +344,7 @@ bool ReadStrips(TIFF* tif, const TLayout& L, TOutput& out, const TTiffMessages& 
       error = ReadFailure(msgs);
       return false;
     }
-    ConvertRow(L, line.data(), out.Width, out.RowBuffer(y));
+    ConvertRow(L, line.data(), out.Width, out.RowBuffer(y), out.AlphaRow(y));
     if (!out.Done(y)) break;
   }
   return true;
@@ -337,7 +364,7 @@ bool ReadTiles(TIFF* tif, const TLayout& L, TOutput& out, const TTiffMessages& m
     return false;
   }
   std::vector<uint8_t> tile(static_cast<size_t>(tileSize));
-  std::vector<uint8_t> bgr(size_t(tw) * 3);
+  std::vector<uint8_t> bgr(size_t(tw) * 3), alpha(tw);
   for (uint32_t ty = 0; ty < uint32_t(out.Height); ty += th) {
     const int bandRows = int(std::min<uint32_t>(th, uint32_t(out.Height) - ty));
     for (uint32_t tx = 0; tx < uint32_t(out.Width); tx += tw) {
@@ -347,8 +374,10 @@ bool ReadTiles(TIFF* tif, const TLayout& L, TOutput& out, const TTiffMessages& m
       }
       const int cols = int(std::min<uint32_t>(tw, uint32_t(out.Width) - tx));
       for (int r = 0; r < bandRows; ++r) {
-        ConvertRow(L, tile.data() + size_t(r) * size_t(tileRow), cols, bgr.data());
+        uint8_t* a = out.AlphaRow(int(ty) + r);
+        ConvertRow(L, tile.data() + size_t(r) * size_t(tileRow), cols, bgr.data(), a ? alpha.data() : nullptr);
         std::memcpy(out.RowBuffer(int(ty) + r) + size_t(tx) * 3, bgr.data(), size_t(cols) * 3);
+        if (a) std::memcpy(a + tx, alpha.data(), size_t(cols));
       }
     }
     for (int r = 0; r < bandRows; ++r)
@@ -367,19 +396,16 @@ bool ReadThroughRgba(TIFF* tif, TOutput& out, const TTiffMessages& msgs, QString
     return false;
   }
   struct TEnd { TIFFRGBAImage* I; ~TEnd() { TIFFRGBAImageEnd(I); } } end{&img};
-  // A picture stored bottom-up is turned over within each band, so the bands
-  // are taken from the bottom of the stored picture. One stored on its side
-  // is read as stored (asking for its own orientation turns nothing) and
-  // turned by the caller.
+  // The picture is read as stored (asking for its own orientation turns
+  // nothing); the loaders turn it upright.
   uint16_t orientation = ORIENTATION_TOPLEFT;
   TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
-  img.req_orientation = OnItsSide(orientation) ? orientation : ORIENTATION_TOPLEFT;
-  const bool flipped = orientation == ORIENTATION_BOTLEFT || orientation == ORIENTATION_BOTRIGHT;
+  img.req_orientation = orientation;
   constexpr int kBand = 16;
   std::vector<uint32_t> raster(size_t(out.Width) * kBand);
   for (int y0 = 0; y0 < out.Height; y0 += kBand) {
     const int rows = std::min(kBand, out.Height - y0);
-    img.row_offset = flipped ? out.Height - y0 - rows : y0;
+    img.row_offset = y0;
     img.col_offset = 0;
     std::fill(raster.begin(), raster.end(), 0xFFFFFFFFu);
     if (!TIFFRGBAImageGet(&img, raster.data(), uint32_t(out.Width), uint32_t(rows))) {
@@ -389,8 +415,18 @@ bool ReadThroughRgba(TIFF* tif, TOutput& out, const TTiffMessages& msgs, QString
     for (int r = 0; r < rows; ++r) {
       const uint32_t* src = raster.data() + size_t(r) * size_t(out.Width);
       uint8_t* dst = out.RowBuffer(y0 + r);
+      uint8_t* alpha = out.AlphaRow(y0 + r);
       for (int x = 0; x < out.Width; ++x, dst += 3) {
         const int a = int(TIFFGetA(src[x]));
+        if (alpha) {
+          // The RGBA reader hands premultiplied colour: undone here.
+          alpha[x] = uint8_t(a);
+          const int half = a / 2;
+          dst[0] = a == 0 ? 255 : uint8_t(std::min(255, (int(TIFFGetB(src[x])) * 255 + half) / a));
+          dst[1] = a == 0 ? 255 : uint8_t(std::min(255, (int(TIFFGetG(src[x])) * 255 + half) / a));
+          dst[2] = a == 0 ? 255 : uint8_t(std::min(255, (int(TIFFGetR(src[x])) * 255 + half) / a));
+          continue;
+        }
         // The RGBA reader hands premultiplied colour.
         dst[0] = OverWhite(int(TIFFGetB(src[x])), a, true);
         dst[1] = OverWhite(int(TIFFGetG(src[x])), a, true);
@@ -400,27 +436,6 @@ bool ReadThroughRgba(TIFF* tif, TOutput& out, const TTiffMessages& msgs, QString
     }
   }
   return true;
-}
-
-// The upright picture of one stored on its side (orientations 5 to 8): its
-// width is the stored height. Row r, column c of the stored picture is
-// column r (5, 8) or width - 1 - r (6, 7), row c (5, 6) or height - 1 - c
-// (7, 8) of the upright one.
-QImage TurnUpright(const QImage& stored, uint16_t orientation, QString& error)
-{
-  const int w = stored.height(), h = stored.width();
-  QImage upright = NewBitmap24(w, h, error);
-  if (upright.isNull()) return upright;
-  const bool mirrorX = orientation == ORIENTATION_RIGHTTOP || orientation == ORIENTATION_RIGHTBOT;
-  const bool mirrorY = orientation == ORIENTATION_RIGHTBOT || orientation == ORIENTATION_LEFTBOT;
-  std::vector<const uint8_t*> rows(static_cast<size_t>(w));
-  for (int x = 0; x < w; ++x) rows[size_t(x)] = stored.constScanLine(mirrorX ? w - 1 - x : x);
-  for (int y = 0; y < h; ++y) {
-    const size_t col = size_t(mirrorY ? h - 1 - y : y) * 3;
-    uint8_t* d = upright.scanLine(y);
-    for (int x = 0; x < w; ++x, d += 3) std::memcpy(d, rows[size_t(x)] + col, 3);
-  }
-  return upright;
 }
 
 }  // namespace
@@ -459,32 +474,53 @@ bool DecodeTiff(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage
     return false;
   }
 
+  // The colour profile, as stored (bounded like every other allocation).
+  QByteArray icc;
+  uint32_t iccSize = 0;
+  void* iccData = nullptr;
+  if (TIFFGetField(tif, TIFFTAG_ICCPROFILE, &iccSize, &iccData) && iccData && iccSize > 0 &&
+      iccSize <= uint32_t(kMaxIccProfileBytes))
+    icc = QByteArray(static_cast<const char*>(iccData), qsizetype(iccSize));
+
   TLayout layout;
   const bool native = NativeLayout(tif, layout);
   int bitCount = layout.BitCount;
+  TColourTransform cmyk;
+  if (native && layout.Kind == TKind::Cmyk && !icc.isEmpty() && cmyk.Create(icc, TProfilePixels::Cmyk))
+    layout.Cmyk = &cmyk;
   if (!native) {
     uint16_t spp = 3;
     TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &spp);
     bitCount = spp == 2 || spp >= 4 ? 32 : 24;
   }
-
   uint16_t orientation = ORIENTATION_TOPLEFT;
   TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
-  const bool onItsSide = OnItsSide(orientation);
-  // A picture on its side is read whole as stored, then turned and handed on.
-  TDecodeOptions storedOpt;
-  storedOpt.Progress = opt.Progress;
-  TOutput dest(onItsSide ? storedOpt : opt, int(w), int(h));
+  if (orientation < ORIENTATION_TOPLEFT || orientation > ORIENTATION_LEFTBOT) orientation = ORIENTATION_TOPLEFT;
+
+  TOutput dest(opt, int(w), int(h));
   const bool tiled = TIFFIsTiled(tif);
   // Tiles arrive a band at a time, so they are gathered in the bitmap even
   // when a sink is listening.
-  if (!opt.Sink || tiled || onItsSide) {
+  if (!opt.Sink || tiled) {
     dest.Bitmap = NewBitmap24(int(w), int(h), error);
     if (dest.Bitmap.isNull()) return false;
   } else {
     dest.Row.assign(size_t(w) * 3, 0xFF);
   }
-  if (opt.Sink && !onItsSide) opt.Sink->Begin(int(w), int(h), false);
+  // Without a preview listening, a picture with alpha keeps it apart.
+  const bool hasAlpha = native ? layout.Alpha >= 0 : bitCount == 32;
+  if (!opt.Sink && hasAlpha) {
+    dest.Alpha = QImage(int(w), int(h), QImage::Format_Grayscale8);
+    if (dest.Alpha.isNull()) {
+      error = QStringLiteral("Not enough memory for the picture");
+      return false;
+    }
+    dest.Alpha.fill(255);
+  }
+  if (opt.Sink) {
+    opt.Sink->Describe(orientation, icc);
+    opt.Sink->Begin(int(w), int(h), false);
+  }
 
   bool ok;
   if (!native) ok = ReadThroughRgba(tif, dest, msgs, error);
@@ -492,18 +528,12 @@ bool DecodeTiff(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage
   else ok = ReadStrips(tif, layout, dest, msgs, error);
   if (!ok) return false;
 
-  QImage picture = dest.Bitmap;
-  if (onItsSide) {
-    picture = TurnUpright(dest.Bitmap, orientation, error);
-    if (picture.isNull()) return false;
-    if (opt.Sink) {
-      opt.Sink->Begin(picture.width(), picture.height(), false);
-      for (int y = 0; y < picture.height(); ++y) opt.Sink->Row(y, picture.constScanLine(y));
-    }
-  }
-  out.Bitmap = picture;
-  out.Width = picture.isNull() ? int(w) : picture.width();
-  out.Height = picture.isNull() ? int(h) : picture.height();
+  out.Bitmap = dest.Bitmap;
+  out.Width = int(w);
+  out.Height = int(h);
   out.BitCount = bitCount;
+  out.IccProfile = icc;
+  out.Orientation = orientation;
+  out.Alpha = OpaqueEverywhere(dest.Alpha) ? QImage() : dest.Alpha;
   return true;
 }

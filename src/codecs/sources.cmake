@@ -1,11 +1,13 @@
 list(APPEND JKT_CORE_SOURCES
   src/codecs/Codec.h
   src/codecs/CodecUtil.h src/codecs/CodecUtil.cpp
+  src/codecs/Exif.h src/codecs/Exif.cpp
+  src/codecs/ColourProfile.h src/codecs/ColourProfile.cpp
   src/codecs/JpegCodec.cpp
   src/codecs/GifCodec.h src/codecs/GifCodec.cpp
   src/codecs/TiffCodec.cpp
   src/codecs/MetafileCodec.cpp
-  src/codecs/BmpCodec.cpp
+  src/codecs/BmpCodec.cpp src/codecs/BmpWrite.h
   src/codecs/TargaCodec.cpp
   src/codecs/PcxCodec.cpp
   src/codecs/PsdCodec.cpp

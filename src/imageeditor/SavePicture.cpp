@@ -12,6 +12,7 @@ const QList<TSaveFormat>& SaveFormats()
       {TSaveKind::Bmp, QStringLiteral("Windows Bitmap (*.Bmp)"), QStringLiteral("bmp"), {QStringLiteral("bmp")}},
       {TSaveKind::Jpeg, QStringLiteral("Jpeg image (*.Jpg)"), QStringLiteral("Jpg"),
        {QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("jpe")}},
+      {TSaveKind::Png, QStringLiteral("PNG image (*.Png)"), QStringLiteral("png"), {QStringLiteral("png")}},
   };
   return formats;
 }
@@ -68,7 +69,7 @@ bool WritePicture(const QImage& picture, const TSaveTarget& target, QString& err
   if (target.Kind == TSaveKind::Jpeg) {
     written = file.write(jpeg) == jpeg.size();
   } else {
-    QImageWriter writer(&file, "bmp");
+    QImageWriter writer(&file, target.Kind == TSaveKind::Png ? "png" : "bmp");
     written = writer.write(picture.format() == QImage::Format_BGR888
                                ? picture
                                : picture.convertToFormat(QImage::Format_BGR888));

@@ -7,7 +7,7 @@
 #include <QString>
 #include <QStringList>
 
-enum class TSaveKind { Bmp, Jpeg };
+enum class TSaveKind { Bmp, Jpeg, Png };
 
 struct TSaveFormat {
   TSaveKind Kind;
@@ -35,5 +35,6 @@ TSaveTarget SaveTargetFor(const QString& chosenName);
 
 // Writes the picture completely beside the target and renames it over the
 // target, so an existing file is only ever replaced by a whole picture.
-// JPEG at quality 80. False with a message when it could not be written.
+// JPEG at quality 80, PNG without loss. False with a message when it could
+// not be written.
 bool WritePicture(const QImage& picture, const TSaveTarget& target, QString& error);

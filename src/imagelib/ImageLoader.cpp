@@ -1,6 +1,9 @@
 #include "imagelib/ImageLoader.h"
 
 #include "codecs/CodecUtil.h"
+#include "codecs/ColourProfile.h"
+#include "codecs/Exif.h"
+#include "imagelib/PictureFinish.h"
 
 #if __has_include("codecs/GifCodec.h")
 #include "codecs/GifCodec.h"
@@ -258,10 +261,88 @@ bool FitInto(const QImage& work, QImage& dest, int boxWidth, int boxHeight, TCol
   return true;
 }
 
+// The orientation a decoder reported, 1 when it is not one of 1 … 8.
+int OrientationOf(int orientation) { return orientation >= 1 && orientation <= 8 ? orientation : 1; }
+
+// What FinishDecoded makes of a decoded picture.
+struct TFinished {
+  QImage Bitmap;         // 24-bit, upright, sRGB
+  QImage Alpha;          // Grayscale8, upright; null when opaque or laid on white
+};
+
+// Turns a decoded picture into what the program shows: reduced into the box
+// (`fit`; a power-of-two pre-reduction first when `preShrink`), converted to
+// sRGB by its colour profile, turned upright, its transparency laid on white
+// or (with `keepAlpha`) handed out beside it. The box is the upright one; the
+// reduction runs on the stored picture with the box turned alike, so only
+// the reduced picture is turned. The decoded bitmaps are released on the way.
+bool FinishDecoded(TDecodedImage& d, bool fit, int boxWidth, int boxHeight, bool preShrink, TColor back,
+                   const TScaleProgress& progress, bool keepAlpha, TFinished& out)
+{
+  QImage work = To24(d.Bitmap);
+  d.Bitmap = QImage();
+  if (work.isNull()) return false;
+  const int orientation = OrientationOf(d.Orientation);
+  const bool swap = SwapsSides(orientation);
+  const int bw = swap ? boxHeight : boxWidth, bh = swap ? boxWidth : boxHeight;
+
+  // Transparency is averaged with the colour premultiplied, so transparent
+  // pixels lend their neighbours nothing.
+  QImage alpha;
+  const bool reduces =
+      fit && (ShrinkToBox(work.width(), work.height(), bw, bh) != work.size() ||
+              (preShrink && ShrinkFactor(work.width(), work.height(), bw, bh) > 1));
+  if (!d.Alpha.isNull() && d.Alpha.size() == work.size() && d.Alpha.format() == QImage::Format_Grayscale8 &&
+      !IsOpaque(d.Alpha)) {
+    alpha = AlphaAsBgr(d.Alpha);
+    if (alpha.isNull()) return false;
+    if (reduces) PremultiplyBitmap(work, alpha);
+  }
+  d.Alpha = QImage();
+
+  QImage result = work;
+  if (fit) {
+    if (preShrink) {
+      const int f = ShrinkFactor(work.width(), work.height(), bw, bh);
+      if (f > 1) {
+        if (!alpha.isNull()) ShrinkBitmap(alpha, f);
+        ShrinkBitmap(work, f, progress);
+      }
+    }
+    if (!FitInto(work, result, bw, bh, back, progress)) return false;
+    if (!alpha.isNull()) {
+      QImage fitted;
+      if (!FitInto(alpha, fitted, bw, bh, 0xFFFFFF, {})) return false;
+      alpha = fitted.size() == result.size() ? fitted : QImage();  // a stopped reduction keeps no alpha
+    }
+  }
+  work = QImage();  // the conversions below then work on the only copy
+  if (!alpha.isNull() && reduces) UnpremultiplyBitmap(result, alpha);
+
+  if (!d.IccProfile.isEmpty()) {
+    const TColourTransform toSrgb(d.IccProfile, TProfilePixels::Bgr);
+    toSrgb.ConvertBitmap(result);
+  }
+  if (!alpha.isNull() && !keepAlpha) {
+    LayOnWhite(result, alpha);
+    alpha = QImage();
+  }
+  out.Bitmap = OrientBitmap(result, orientation);
+  if (out.Bitmap.isNull()) return false;
+  if (!alpha.isNull()) {
+    out.Alpha = OrientBitmap(BgrAsAlpha(alpha), orientation);
+    if (out.Alpha.isNull()) return false;
+  }
+  return true;
+}
+
 // Fills the preview target while a progressive reader decodes: the
 // destination is re-created as soon as the picture's size is known and every
 // row goes straight into the row-by-row resample (or is copied when the
-// picture is shown at its own size).
+// picture is shown at its own size). Rows are converted to sRGB once they are
+// reduced. A picture stored turned is reduced as stored in a bitmap of its
+// own, and every finished row is placed into the destination turned upright,
+// so the preview grows upright too.
 class TPreviewSink : public TRowSink {
 public:
   TPreviewSink(QImage& dest, int boxWidth, int boxHeight, bool fullSize, TColor back, int* outWidth,
@@ -271,26 +352,71 @@ public:
   {
   }
 
+  void Describe(int orientation, const QByteArray& iccProfile) override
+  {
+    m_orientation = OrientationOf(orientation);
+    m_colour.Create(iccProfile, TProfilePixels::Bgr);
+  }
+
   void Begin(int width, int height, bool bottomUp) override
   {
     m_begun = true;
-    if (m_outWidth) *m_outWidth = width;
-    if (m_outHeight) *m_outHeight = height;
+    const bool swap = SwapsSides(m_orientation);
+    if (m_outWidth) *m_outWidth = swap ? height : width;
+    if (m_outHeight) *m_outHeight = swap ? width : height;
     m_ok = false;
+    m_placed = 0;
+    m_bottomUp = bottomUp;
     if (width <= 0 || height <= 0) return;
-    const QSize s = m_fullSize ? QSize(width, height) : ShrinkToBox(width, height, m_boxWidth, m_boxHeight);
-    m_ok = m_rows.Begin(m_dest, width, height, s.width(), s.height(), m_back, bottomUp);
+    const int bw = swap ? m_boxHeight : m_boxWidth, bh = swap ? m_boxWidth : m_boxHeight;
+    const QSize s = m_fullSize ? QSize(width, height) : ShrinkToBox(width, height, bw, bh);
+    QImage& target = m_orientation == 1 ? m_dest : m_stored;
+    m_ok = m_rows.Begin(target, width, height, s.width(), s.height(), m_back, bottomUp);
+    if (m_ok && m_orientation != 1) {
+      const QSize upright = swap ? m_stored.size().transposed() : m_stored.size();
+      m_dest = QImage(upright, QImage::Format_BGR888);
+      m_ok = !m_dest.isNull();
+      if (m_ok) m_dest.fill(QColor(ColorRed(m_back), ColorGreen(m_back), ColorBlue(m_back)));
+    }
   }
 
   void Row(int y, const uint8_t* bgr) override
   {
-    if (m_ok) m_rows.AddRow(y, bgr);
+    if (!m_ok || !m_rows.AddRow(y, bgr)) return;
+    if (m_orientation == 1 && !m_colour.Valid()) return;
+    QImage& target = m_orientation == 1 ? m_dest : m_stored;
+    const int written = m_rows.RowsWritten();
+    for (; m_placed < written; ++m_placed) {
+      const int r = m_bottomUp ? target.height() - 1 - m_placed : m_placed;
+      uint8_t* line = target.scanLine(r);
+      m_colour.ConvertBgr(line, target.width());
+      if (m_orientation != 1) PlaceRow(r, line, target.width(), target.height());
+    }
   }
 
   bool Begun() const { return m_begun; }
   bool Ok() const { return m_ok; }
 
 private:
+  // Stored row r of a w × h reduced picture into the upright destination.
+  void PlaceRow(int r, const uint8_t* line, int w, int h)
+  {
+    const int o = m_orientation;
+    const bool mirrorX = o == 2 || o == 3 || o == 6 || o == 7;
+    const bool mirrorY = o == 3 || o == 4 || o == 7 || o == 8;
+    if (!SwapsSides(o)) {
+      uint8_t* d = m_dest.scanLine(mirrorY ? h - 1 - r : r);
+      if (!mirrorX) std::memcpy(d, line, size_t(w) * 3);
+      else
+        for (int x = 0; x < w; ++x) std::memcpy(d + 3 * (w - 1 - x), line + 3 * x, 3);
+      return;
+    }
+    // On its side: stored row r is upright column (mirrorX ? h-1-r : r), its
+    // pixel c upright row (mirrorY ? w-1-c : c).
+    const int x = mirrorX ? h - 1 - r : r;
+    for (int c = 0; c < w; ++c) std::memcpy(m_dest.scanLine(mirrorY ? w - 1 - c : c) + 3 * x, line + 3 * c, 3);
+  }
+
   QImage& m_dest;
   int m_boxWidth, m_boxHeight;
   bool m_fullSize;
@@ -299,6 +425,11 @@ private:
   int* m_outHeight;
   bool m_begun = false;
   bool m_ok = false;
+  bool m_bottomUp = false;
+  int m_orientation = 1;
+  int m_placed = 0;  // reduced rows converted and placed so far
+  QImage m_stored;   // the reduced picture as stored, when it is turned
+  TColourTransform m_colour;
   TRowResampler m_rows;
 };
 
@@ -431,6 +562,7 @@ bool TRowResampler::Begin(QImage& dest, int width, int height, int newWidth, int
 {
   m_dest = nullptr;
   m_done = 0;
+  m_written = 0;
   m_acc32.clear();
   m_acc64.clear();
   try {
@@ -523,6 +655,7 @@ template <typename T>
 void TRowResampler::EmitRow(const std::vector<T>& acc, int r)
 {
   if (r < 0 || r >= m_nh) return;
+  ++m_written;
   uint8_t* out = m_dest->scanLine(r);
   const T* a = acc.data();
   const uint16_t* wx = m_wx.data();
@@ -677,7 +810,7 @@ uint8_t IconBitCount(const QByteArray& iconFile)
 
 bool LoadImageFile(const QString& fileName, QImage& dest, int boxWidth, int boxHeight, int* outWidth,
                    int* outHeight, int* outBitCount, const TScaleProgress& scaleProgress,
-                   const TDecodeProgress& decodeProgress, QString* errorOut)
+                   const TDecodeProgress& decodeProgress, QString* errorOut, QImage* outAlpha)
 {
   QString error;
   const bool ok = [&]() -> bool {
@@ -699,15 +832,18 @@ bool LoadImageFile(const QString& fileName, QImage& dest, int boxWidth, int boxH
     if (decoderProgress) opt.Progress = decodeProgress;
     if (kind == TFormatKind::Jpeg) {
       int w = 0, h = 0;
-      if (JpegHeaderSize(data, w, h)) opt.ScaleDenom = ShrinkFactor(w, h, boxWidth, boxHeight);
+      if (JpegHeaderSize(data, w, h)) {
+        // The decoder reduces the picture as stored: a picture stored on its
+        // side is measured against the box turned alike.
+        const bool swap = SwapsSides(ExifOrientation(JpegExifBlock(data)));
+        opt.ScaleDenom = swap ? ShrinkFactor(w, h, boxHeight, boxWidth) : ShrinkFactor(w, h, boxWidth, boxHeight);
+      }
     }
 
     TDecodedImage decoded;
     if (!format->Decode(data, opt, decoded, error)) return false;
     if (kind != TFormatKind::Icon) data = QByteArray();  // the decoded picture may be large: free what we can
-    QImage work = To24(decoded.Bitmap);
-    decoded.Bitmap = QImage();
-    if (work.isNull() || decoded.Width <= 0 || decoded.Height <= 0) {
+    if (decoded.Bitmap.isNull() || decoded.Width <= 0 || decoded.Height <= 0) {
       error = QStringLiteral("not enough memory");
       return false;
     }
@@ -720,29 +856,32 @@ bool LoadImageFile(const QString& fileName, QImage& dest, int boxWidth, int boxH
       sharpen = false;
       break;
     case TFormatKind::Metafile:
-      bitCount = BitmapBitCount(work);
+      bitCount = BitmapBitCount(decoded.Bitmap);
       sharpen = false;
       break;
-    case TFormatKind::Jpeg:
-      break;  // already reduced by the decoder
-    default: {
-      const int f = ShrinkFactor(work.width(), work.height(), boxWidth, boxHeight);
-      if (f > 1) ShrinkBitmap(work, f, scaleProgress);
+    default:
       break;
     }
-    }
+    // JPEG pictures come already reduced by the decoder.
+    const bool preShrink = kind != TFormatKind::Jpeg && kind != TFormatKind::Icon && kind != TFormatKind::Metafile;
+    const bool swap = SwapsSides(OrientationOf(decoded.Orientation));
+    const int width = swap ? decoded.Height : decoded.Width, height = swap ? decoded.Width : decoded.Height;
 
-    QImage result;
-    QSize fitted;
-    if (!FitInto(work, result, boxWidth, boxHeight, 0xFFFFFF, scaleProgress, &fitted)) {
+    TFinished finished;
+    if (!FinishDecoded(decoded, true, boxWidth, boxHeight, preShrink, 0xFFFFFF, scaleProgress, outAlpha != nullptr,
+                       finished)) {
       error = QStringLiteral("not enough memory");
       return false;
     }
-    if (sharpen && fitted != QSize(decoded.Width, decoded.Height)) Sharpen3x3(result, 1);
+    // Colour kept apart from its alpha is not sharpened: the white behind
+    // transparent pixels would darken the edges of the opaque ones.
+    if (sharpen && finished.Alpha.isNull() && finished.Bitmap.size() != QSize(width, height))
+      Sharpen3x3(finished.Bitmap, 1);
 
-    dest = result;
-    if (outWidth) *outWidth = decoded.Width;
-    if (outHeight) *outHeight = decoded.Height;
+    dest = finished.Bitmap;
+    if (outAlpha) *outAlpha = finished.Alpha;
+    if (outWidth) *outWidth = width;
+    if (outHeight) *outHeight = height;
     if (outBitCount) *outBitCount = bitCount;
     return true;
   } catch (...) {
@@ -772,14 +911,15 @@ bool LoadPreviewFile(const QString& fileName, QImage& dest, TGifAnimation* anima
     QString error;
     const TFormatKind kind = format->Kind;
 
-    // Places a whole decoded picture: a copy at full size, else fitted.
-    auto place = [&](const QImage& work, int width, int height, TColor back) {
-      if (work.isNull()) return false;
-      if (fullSize) {
-        dest = work;
-      } else if (!FitInto(work, dest, boxWidth, boxHeight, back, scaleProgress)) {
-        return false;
-      }
+    // Places a whole decoded picture: a copy at full size, else fitted;
+    // upright, in sRGB, laid on white.
+    auto place = [&](TDecodedImage& d, TColor back) {
+      if (d.Bitmap.isNull() || d.Width <= 0 || d.Height <= 0) return false;
+      const bool swap = SwapsSides(OrientationOf(d.Orientation));
+      const int width = swap ? d.Height : d.Width, height = swap ? d.Width : d.Height;
+      TFinished finished;
+      if (!FinishDecoded(d, !fullSize, boxWidth, boxHeight, false, back, scaleProgress, false, finished)) return false;
+      dest = finished.Bitmap;
       if (outWidth) *outWidth = width;
       if (outHeight) *outHeight = height;
       return true;
@@ -794,21 +934,20 @@ bool LoadPreviewFile(const QString& fileName, QImage& dest, TGifAnimation* anima
       if (!format->Decode(data, opt, decoded, error)) return false;
       if (sink.Begun()) return sink.Ok();
       // The reader delivered the picture whole instead of row by row.
-      return place(To24(decoded.Bitmap), decoded.Width, decoded.Height, backColor);
+      return place(decoded, backColor);
     }
     case TFormatKind::Bitmap:
     case TFormatKind::Icon:
     case TFormatKind::Metafile: {
       if (!format->Decode(data, opt, decoded, error)) return false;
-      if (decoded.Width <= 0 || decoded.Height <= 0) return false;
-      if (!place(To24(decoded.Bitmap), decoded.Width, decoded.Height, backColor)) return false;
+      if (!place(decoded, backColor)) return false;
       if (fullSize && kind == TFormatKind::Bitmap && otherProgress) otherProgress(100);
       return true;
     }
     case TFormatKind::Plain:
       opt.Progress = otherProgress;
       if (!format->Decode(data, opt, decoded, error)) return false;
-      return place(To24(decoded.Bitmap), decoded.Width, decoded.Height, 0xFFFFFF);
+      return place(decoded, 0xFFFFFF);
     case TFormatKind::Gif: {
 #ifdef JKT_HAVE_GIF_ANIMATION
       TGifAnimation gif;
@@ -817,7 +956,11 @@ bool LoadPreviewFile(const QString& fileName, QImage& dest, TGifAnimation* anima
       if (gif.FrameCount() == 1) {
         const QImage canvas = gif.FirstFrameOnWhite();
         if (canvas.isNull()) return false;
-        ok = place(canvas, gif.ScreenWidth, gif.ScreenHeight, 0xFFFFFF);
+        TDecodedImage whole;
+        whole.Bitmap = canvas;
+        whole.Width = gif.ScreenWidth;
+        whole.Height = gif.ScreenHeight;
+        ok = place(whole, 0xFFFFFF);
       } else {
         if (outWidth) *outWidth = gif.ScreenWidth;
         if (outHeight) *outHeight = gif.ScreenHeight;
@@ -827,7 +970,7 @@ bool LoadPreviewFile(const QString& fileName, QImage& dest, TGifAnimation* anima
 #else
       (void)animation;
       if (!format->Decode(data, opt, decoded, error)) return false;
-      return place(To24(decoded.Bitmap), decoded.Width, decoded.Height, 0xFFFFFF);
+      return place(decoded, 0xFFFFFF);
 #endif
     }
     }

@@ -69,6 +69,9 @@ public:
   // Index of the row expected next, or -1 when all rows have arrived.
   int NextRow() const;
   bool Copying() const { return m_copy; }
+  // How many destination rows are finished: the top ones for rows arriving
+  // top-down, the bottom ones for rows arriving bottom-up.
+  int RowsWritten() const { return m_copy ? m_done : m_written; }
 
 private:
   template <typename T> void Accumulate(std::vector<T>& acc, const uint8_t* bgr, uint32_t w, bool reset);
@@ -81,6 +84,7 @@ private:
   bool m_copy = false;
   bool m_wide = false;  // sums need 64 bits (extreme vertical reductions)
   int m_done = 0;       // rows received
+  int m_written = 0;    // output rows written (reducing)
   int m_outRow = 0;     // output row the next closing row belongs to
   uint64_t m_sy = 0;    // sum of the row weights in the current sums
   uint64_t m_maxSx = 0; // largest sum of column weights of one output column
@@ -92,14 +96,19 @@ private:
 // Loads a picture fitted into the box (never enlarged). Returns false and
 // leaves dest untouched when the file can not be read; `error` (when given)
 // then says why. Only regular files are read: a FIFO or a device is refused
-// at once.
+// at once. The picture comes upright (its EXIF orientation applied, the
+// width and height reported are the upright ones) and in sRGB (its colour
+// profile applied). A picture with transparency is laid on white, unless
+// `outAlpha` is given: dest then holds its colour and *outAlpha its alpha
+// (Grayscale8, dest's size, 255 opaque), null when it is opaque.
 bool LoadImageFile(const QString& fileName, QImage& dest, int boxWidth, int boxHeight,
                    int* outWidth = nullptr, int* outHeight = nullptr, int* outBitCount = nullptr,
                    const TScaleProgress& scaleProgress = {}, const TDecodeProgress& decodeProgress = {},
-                   QString* error = nullptr);
+                   QString* error = nullptr, QImage* outAlpha = nullptr);
 
 // The viewer's loader: full size or fitted, progressive for JPEG, Targa,
-// TIFF, PCX and Photoshop; an animated GIF goes whole to `animation`.
+// TIFF, PCX and Photoshop; an animated GIF goes whole to `animation`. Like
+// LoadImageFile it gives the picture upright, in sRGB, laid on white.
 bool LoadPreviewFile(const QString& fileName, QImage& dest, TGifAnimation* animation, TColor backColor,
                      int boxWidth, int boxHeight, int* outWidth, int* outHeight, bool fullSize,
                      const TScaleProgress& scaleProgress = {},

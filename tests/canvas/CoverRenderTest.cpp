@@ -142,6 +142,53 @@ TEST_F(CoverRenderTest, UpdatePictureLayerRefitsFromTheWorkCopy)
   EXPECT_LE(m_doc.LayerByNumber(1)->Width, 470);
 }
 
+// A picture whose right half is transparent (a TIFF with alpha written by
+// ImageMagick): on a picture layer the background shows through that half,
+// on the screen, in print, after a resize from the work copy and after new
+// soft edges; as the background it lies over the colour fill.
+TEST_F(CoverRenderTest, TransparentHalfOfAPictureShowsWhatLiesBelow)
+{
+  const QString file = TestDataPath("colour/half_alpha.tif");  // 64 × 32, orange | transparent
+  constexpr TColor kBlue = 0xFF0000, kOrange = 0x00A5FF;
+  m_doc.SetBackground(QString(), imCenter, kBlue, -1, false, false);
+  ASSERT_TRUE(m_doc.LoadPictureLayer(100, 100, file, 0, 0, 64, 32, 64, 32));
+  EXPECT_EQ(PixelAt(m_doc.Cover(), 100 + 16, 116), kOrange);
+  EXPECT_EQ(PixelAt(m_doc.Cover(), 100 + 48, 116), kBlue);
+
+  QImage print;
+  m_doc.RenderPrintImage(print);
+  EXPECT_EQ(PixelAt(print, 200 + 32, 232), kOrange);
+  EXPECT_EQ(PixelAt(print, 200 + 96, 232), kBlue);
+
+  // The work copy keeps the alpha: a resize re-reads it.
+  const TLayer* l = m_doc.LayerByNumber(1);
+  m_doc.UpdatePictureLayer(1, 100, 100, l->WorkFile, 0, 0, 128, 64);
+  l = m_doc.LayerByNumber(1);
+  ASSERT_EQ(QSize(l->Width, l->Height), QSize(128, 64));
+  EXPECT_EQ(PixelAt(m_doc.Cover(), 100 + 40, 116), kOrange);
+  EXPECT_EQ(PixelAt(m_doc.Cover(), 100 + 90, 116), kBlue);
+
+  // New soft edges from the picture editor (a mask faded from black): the
+  // picture's own transparency stays; a soft edge makes the opaque half's
+  // border transparent.
+  QImage mask = NewBitmap(l->Width, l->Height, 0x000000);
+  SoftenMaskEdges(mask, 20, 20);
+  const QImage picture = l->Picture;
+  m_doc.SetLayerBitmaps(1, 100, 100, 20, 20, picture, mask);
+  EXPECT_EQ(PixelAt(m_doc.Cover(), 100 + 90, 116), kBlue);
+  EXPECT_EQ(PixelAt(m_doc.Cover(), 100 + 40, 116), kOrange);
+  EXPECT_EQ(PixelAt(m_doc.Cover(), 100, 116), kBlue);
+
+  // As the background, centred: the colour fill shows through.
+  m_doc.SetBackground(file, imCenter, kBlue, -1, false, true);
+  const QImage& bg = m_doc.LayerByNumber(0)->Picture;
+  EXPECT_EQ(PixelAt(bg, 100, 235), kOrange);
+  EXPECT_EQ(PixelAt(bg, 370, 235), kBlue);
+  m_doc.SetBackground(file, imStretch, kBlue, -1, false, true);
+  EXPECT_EQ(PixelAt(m_doc.LayerByNumber(0)->Picture, 100, 235), kOrange);
+  EXPECT_EQ(PixelAt(m_doc.LayerByNumber(0)->Picture, 370, 235), kBlue);
+}
+
 TEST_F(CoverRenderTest, UnreadablePictureStillMakesAConsistentLayer)
 {
   m_doc.AddPictureLayer(0, 0, m_dir.path() + "/nothing.jpg", 0, 0, 300, 150);

@@ -1,4 +1,5 @@
 #include "LibraryReaderSupport.h"
+#include "imagelib/PictureFinish.h"
 
 namespace {
 
@@ -84,11 +85,11 @@ TEST(TiffReader, AlphaCmykAndYCbCrAreConverted)
   const TDecodedImage rgba = DecodeOk(DecodeTiff, Fixture("tiff/rgba8.tif"));
   EXPECT_EQ(rgba.BitCount, 32);
   ASSERT_EQ(rgba.Bitmap.size(), QSize(29, 17));
-  // Half-transparent over white.
+  // Half-transparent: the colour as it is, the alpha beside it.
+  ASSERT_EQ(rgba.Alpha.size(), QSize(29, 17));
   for (int x : {0, 10, 28}) {
-    const uint32_t c = PatternColor(x, 5);
-    const auto over = [](int v) { return (v * 128 + 255 * 127 + 127) / 255; };
-    EXPECT_COLOR_NEAR(rgba.Bitmap, x, 5, Rgb(over(c & 0xFF), over((c >> 8) & 0xFF), over(c >> 16)), 2);
+    EXPECT_COLOR_NEAR(rgba.Bitmap, x, 5, PatternColor(x, 5), 2);
+    EXPECT_NEAR(rgba.Alpha.constScanLine(5)[x], 128, 1);
   }
   const TDecodedImage cmyk = DecodeOk(DecodeTiff, Fixture("tiff/cmyk8.tif"));
   EXPECT_EQ(cmyk.BitCount, 24);
@@ -100,10 +101,14 @@ TEST(TiffReader, AlphaCmykAndYCbCrAreConverted)
 
 TEST(TiffReader, BottomUpPicturesAreTurnedUpright)
 {
+  // The reader hands the rows as stored with the orientation; the loaders
+  // turn the picture.
   const TDecodedImage out = DecodeOk(DecodeTiff, Fixture("tiff/rgb8_bottomup.tif"));
-  ASSERT_EQ(out.Bitmap.size(), QSize(29, 17));
+  EXPECT_EQ(out.Orientation, 4);
+  const QImage upright = OrientBitmap(out.Bitmap, out.Orientation);
+  ASSERT_EQ(upright.size(), QSize(29, 17));
   for (int y : {0, 7, 16})
-    for (int x : {0, 13, 28}) EXPECT_EQ(PixelAt(out.Bitmap, x, y), PatternColor(x, 16 - y)) << x << "," << y;
+    for (int x : {0, 13, 28}) EXPECT_EQ(PixelAt(upright, x, y), PatternColor(x, 16 - y)) << x << "," << y;
 }
 
 TEST(TiffReader, SinkGetsEveryRowOnceForStripsTilesAndGeneralLayouts)

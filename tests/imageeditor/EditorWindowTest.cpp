@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
+#include <QImageReader>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -122,11 +123,18 @@ TEST_F(EditorWindowTest, SaveAsRoundTripsAndTheNameActuallyWritten)
   EXPECT_TRUE(SamePixels(ReadBack(TempPath(QStringLiteral("copy.BMP")), false), picture));
   EXPECT_EQ(frm->windowTitle(), QStringLiteral("Image Editor LE --   ") + TempPath(QStringLiteral("holiday.tif")));
 
+  // PNG, in any letter case: exact too.
+  AnswerSave(TempPath(QStringLiteral("copy.Png")));
+  ASSERT_TRUE(frm->SaveAs());
+  QImageReader png(TempPath(QStringLiteral("copy.Png")));
+  EXPECT_EQ(png.format(), QByteArray("png"));
+  EXPECT_TRUE(SamePixels(png.read().convertToFormat(QImage::Format_BGR888), picture));
+
   // Another extension: JPEG at quality 80 under the name ending in .Jpg.
-  AnswerSave(TempPath(QStringLiteral("web.png")));
+  AnswerSave(TempPath(QStringLiteral("web.tga")));
   ASSERT_TRUE(frm->SaveAs());
   const QString jpg = TempPath(QStringLiteral("web.Jpg"));
-  EXPECT_FALSE(QFile::exists(TempPath(QStringLiteral("web.png"))));
+  EXPECT_FALSE(QFile::exists(TempPath(QStringLiteral("web.tga"))));
   const QImage back = ReadBack(jpg, true);
   ASSERT_EQ(back.size(), picture.size());
   int64_t diff = 0;

@@ -1,0 +1,2 @@
+# libFuzzer harness for the EXIF and ICC metadata parsers; seeds: tests/data/exif/.
+jkt_add_fuzzer(exif fuzz_exif.cpp)
