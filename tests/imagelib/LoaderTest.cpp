@@ -115,27 +115,28 @@ TEST(ExtensionTable, KeysAreTheUpperCaseEndingOfTheName)
   EXPECT_EQ(ImageFileExt(".jpg"), "JPG");  // the whole name is the extension
   EXPECT_EQ(ImageFileExt("x.Pcc"), "PCC");
   for (const char* name : {"photo.jfif", "photo.sgi", "JPG", "PEG", "", "a.jpg.bak", "a.jpeg ", "a_jpg",
-                           "aTIFF", "x.png", "x.svg"}) {
+                           "aTIFF", "x.svg", "x.jxr", "x.heics", "x.apng"}) {
     EXPECT_EQ(ImageFileExt(name), QString()) << name;
     EXPECT_FALSE(IsImageFile(name)) << name;
   }
   EXPECT_TRUE(IsImageFile("cover.cut"));
+  for (const char* name : {"x.png", "x.WebP", "x.heic", "x.HEIF", "x.avif", "x.jxl"}) EXPECT_TRUE(IsImageFile(name)) << name;
 }
 
 TEST(ExtensionTable, EveryKeyWithItsTypeCode)
 {
   QStringList keys = ImageFileKeys();
-  EXPECT_EQ(keys.size(), 30);  // the table holds 30 keys
+  EXPECT_EQ(keys.size(), 36);  // the table holds 36 keys
   EXPECT_EQ(keys.removeDuplicates(), 0);
-  std::vector<int> perType(15, 0);
+  std::vector<int> perType(20, 0);
   for (const QString& key : keys) {
     const int type = ImageFileType(key);
     ASSERT_GE(type, 1) << key.toStdString();
-    ASSERT_LE(type, 14) << key.toStdString();
+    ASSERT_LE(type, 19) << key.toStdString();
     ++perType[size_t(type)];
     EXPECT_EQ(ImageFileExt("name." + key.toLower()), key);  // every key is recognised by name
   }
-  const std::vector<int> expected = {0, 2, 1, 1, 1, 3, 1, 2, 2, 3, 2, 2, 5, 2, 3};
+  const std::vector<int> expected = {0, 2, 1, 1, 1, 3, 1, 2, 2, 3, 2, 2, 5, 2, 3, 1, 1, 2, 1, 1};
   EXPECT_EQ(perType, expected);
   EXPECT_EQ(ImageFileType("JPEG"), 5);
   EXPECT_EQ(ImageFileType("RLE"), 14);
