@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPainter>
+#include <QTemporaryDir>
 
 #include <vector>
 
@@ -434,4 +435,39 @@ TEST(LoadImageFile, IconIsLaidOnWhiteAndNotReduced)
   EXPECT_EQ(dest.size(), QSize(16, 16));
   EXPECT_EQ(PixelAt(dest, 2, 8), MakeColor(255, 0, 0));
   EXPECT_EQ(PixelAt(dest, 13, 8), 0xFFFFFFu);
+}
+
+// A picture saved under another format's extension (a WebP or PNG named
+// ".jpg", as browsers save them) is read by what its first bytes say; the
+// name still decides whether a file is a picture at all.
+TEST(LoadImageFile, ReadsByContentWhenTheNameSaysAnotherFormat)
+{
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const struct {
+    const char* Fixture;
+    const char* Key;
+    const char* SavedAs;
+  } cases[] = {{"webp/lib_cwebp_lossless.webp", "WEBP", "photo.jpg"},
+               {"png/lib_im_rgb8.png", "PNG", "photo.gif"},
+               {"avif/lib_avifenc_lossless.avif", "AVIF", "photo.heic"},
+               {"heif/lib_heifenc.heic", "HEIC", "photo.avif"},
+               {"jxl/lib_cjxl_lossless.jxl", "JXL", "photo.png"},
+               {"jpeg/tool_cjpeg.jpg", "JPG", "photo.tif"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Fixture);
+    const QString original = TestDataPath(QString::fromLatin1(c.Fixture));
+    QFile f(original);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(ImageKeyOfContent(f.read(32)), QString::fromLatin1(c.Key));
+    const QString renamed = dir.filePath(QString::fromLatin1(c.SavedAs));
+    QFile::remove(renamed);
+    ASSERT_TRUE(QFile::copy(original, renamed));
+    QImage expected, got;
+    ASSERT_TRUE(LoadImageFile(original, expected, 40, 40));
+    ASSERT_TRUE(LoadImageFile(renamed, got, 40, 40));
+    EXPECT_TRUE(SamePixels(got, expected));
+  }
+  EXPECT_EQ(ImageKeyOfContent("RIFF\x10\0\0\0WAVEfmt "), QString());
+  EXPECT_EQ(ImageKeyOfContent(QByteArray("\0\0\0\x18" "ftypmp42\0\0\0\0mp42isom", 24)), QString());
 }
