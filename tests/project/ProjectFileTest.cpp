@@ -491,7 +491,7 @@ TEST_F(ProjectFileTest, StoredNamesWithoutAPictureExtensionAreReadByContent)
   ASSERT_TRUE(LoadProject(m_doc, Path("noext.jkp"), error)) << error.toStdString();
   ASSERT_EQ(m_doc.LayerCount(), 2);
   const TLayer* layer = m_doc.LayerByNumber(1);
-  EXPECT_EQ(layer->FileName, Path("work/Layer1-1.png"));
+  EXPECT_TRUE(layer->FileName.endsWith("/Layer1-1.png")) << layer->FileName.toStdString();
   EXPECT_FALSE(layer->Picture.isNull());
 }
 
