@@ -48,7 +48,7 @@ if [ "$have" -lt "$count" ]; then
       "$IM" "$base" $op "$name.ppm"
       "$IM" "$name.ppm" -quality 75 "$name.png"
       cwebp -quiet -q 85 "$name.ppm" -o "$name.webp"
-      heif-enc -q 80 -t 320 -o "$name.heic" "$name.png" > /dev/null
+      heif-enc -q 80 -t 320 -p preset=ultrafast -o "$name.heic" "$name.png" > /dev/null
       rm -f "$name.ppm"
     done
     rm -f "$base"
