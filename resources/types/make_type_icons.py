@@ -30,6 +30,11 @@ TYPES = {
     12: ("TGA", "#ef6c00", "landscape"),
     13: ("TIF", "#2e7d32", "landscape"),
     14: ("BMP", "#558b2f", "landscape"),
+    15: ("PNG", "#00695c", "checker"),
+    16: ("WEBP", "#d84315", "landscape"),
+    17: ("HEIC", "#5e35b1", "landscape"),
+    18: ("AVIF", "#37474f", "landscape"),
+    19: ("JXL", "#0277bd", "landscape"),
 }
 
 FONT5X7 = {
@@ -37,18 +42,22 @@ FONT5X7 = {
     "B": "11110 10001 10001 11110 10001 10001 11110",
     "C": "01110 10001 10000 10000 10000 10001 01110",
     "D": "11110 10001 10001 10001 10001 10001 11110",
+    "E": "11111 10000 10000 11110 10000 10000 11111",
     "F": "11111 10000 10000 11110 10000 10000 10000",
     "G": "01110 10001 10000 10111 10001 10001 01111",
+    "H": "10001 10001 10001 11111 10001 10001 10001",
     "I": "01110 00100 00100 00100 00100 00100 01110",
     "J": "00111 00010 00010 00010 00010 10010 01100",
     "L": "10000 10000 10000 10000 10000 10000 11111",
     "M": "10001 11011 10101 10101 10001 10001 10001",
+    "N": "10001 11001 10101 10011 10001 10001 10001",
     "O": "01110 10001 10001 10001 10001 10001 01110",
     "P": "11110 10001 10001 11110 10000 10000 10000",
     "R": "11110 10001 10001 11110 10100 10010 10001",
     "S": "01111 10000 10000 01110 00001 00001 11110",
     "T": "11111 00100 00100 00100 00100 00100 00100",
     "U": "10001 10001 10001 10001 10001 10001 01110",
+    "V": "10001 10001 10001 10001 10001 01010 00100",
     "W": "10001 10001 10001 10101 10101 10101 01010",
     "X": "10001 10001 01010 00100 01010 10001 10001",
 }
@@ -58,20 +67,38 @@ FONT3X5 = {
     "B": "110 101 110 101 110",
     "C": "011 100 100 100 011",
     "D": "110 101 101 101 110",
+    "E": "111 100 110 100 111",
     "F": "111 100 110 100 100",
     "G": "011 100 101 101 011",
+    "H": "101 101 111 101 101",
     "I": "111 010 010 010 111",
     "J": "001 001 001 101 010",
     "L": "100 100 100 100 111",
     "M": "101 111 111 101 101",
+    "N": "110 101 101 101 101",
     "O": "010 101 101 101 010",
     "P": "110 101 110 100 100",
     "R": "110 101 110 101 101",
     "S": "011 100 010 001 110",
     "T": "111 010 010 010 010",
     "U": "101 101 101 101 111",
+    "V": "101 101 101 101 010",
     "W": "101 101 111 111 101",
     "X": "101 101 010 101 101",
+}
+
+# Four-letter labels do not fit the large band in the 5 x 7 font.
+FONT4X7 = {
+    "A": "0110 1001 1001 1111 1001 1001 1001",
+    "B": "1110 1001 1001 1110 1001 1001 1110",
+    "C": "0111 1000 1000 1000 1000 1000 0111",
+    "E": "1111 1000 1000 1110 1000 1000 1111",
+    "F": "1111 1000 1000 1110 1000 1000 1000",
+    "H": "1001 1001 1001 1111 1001 1001 1001",
+    "I": "111 010 010 010 010 010 111",
+    "P": "1110 1001 1001 1110 1000 1000 1000",
+    "V": "1001 1001 1001 1001 1001 0110 0110",
+    "W": "10001 10001 10001 10101 10101 10101 01010",
 }
 
 
@@ -94,8 +121,7 @@ def text_path(label, font, x0, y0):
 
 
 def text_width(label, font):
-    w = len(font[label[0]].split()[0])
-    return len(label) * (w + 1) - 1
+    return sum(len(font[ch].split()[0]) + 1 for ch in label) - 1
 
 
 def darker(colour, f=0.65):
@@ -132,6 +158,12 @@ def motif(kind, colour):
         return ('<rect x="13.5" y="4.5" width="8" height="6" fill="#bfe3ff" stroke="%s"/>'
                 '<rect x="11.5" y="7.5" width="8" height="6" fill="#f5c542" stroke="%s"/>'
                 '<rect x="9.5" y="10.5" width="8" height="6" fill="%s" stroke="%s"/>' % (dark, dark, colour, dark))
+    if kind == "checker":  # a picture over the checkerboard of transparency
+        cells = "".join('<rect x="%d" y="%d" width="2" height="2" fill="#c9d1d9"/>' % (10 + 2 * j, 6 + 2 * i)
+                        for i in range(5) for j in range(6) if (i + j) % 2 == 0)
+        return ('<rect x="9.5" y="5.5" width="12" height="11" fill="#fff" stroke="%s"/>%s'
+                '<circle cx="18" cy="9" r="1.8" fill="#f5c542"/>'
+                '<path d="M10 16.5l4-5 3 3.5 2-2 2.5 3.5z" fill="%s" opacity="0.85"/>' % (dark, cells, colour))
     if kind == "disc":
         return ('<circle cx="15.5" cy="10.5" r="6" fill="#d7dde4" stroke="%s" stroke-width="1"/>'
                 '<path d="M15.5 4.5a6 6 0 0 1 6 6h-3.5a2.5 2.5 0 0 0-2.5-2.5z" fill="%s" opacity="0.7"/>'
@@ -144,8 +176,9 @@ def motif(kind, colour):
 
 def large(code):
     label, colour, kind = TYPES[code]
-    tw = text_width(label, FONT5X7)
-    return page(motif(kind, colour), colour, text_path(label, FONT5X7, 3 + (22 - tw) // 2, 19), ink(colour))
+    font = FONT5X7 if len(label) <= 3 else FONT4X7
+    tw = text_width(label, font)
+    return page(motif(kind, colour), colour, text_path(label, font, 3 + (22 - tw) // 2, 19), ink(colour))
 
 
 def page(picture, colour, label_path, label_ink):
@@ -164,7 +197,7 @@ def page(picture, colour, label_path, label_ink):
 def badge(code):
     label, colour, _ = TYPES[code]
     tw = text_width(label, FONT3X5)
-    tx = (18 - tw + 1) // 2
+    tx = (18 - tw + (1 if len(label) <= 3 else 0)) // 2
     return ('<svg xmlns="http://www.w3.org/2000/svg" width="18" height="9" viewBox="0 0 18 9">'
             '<rect x="0" y="0" width="18" height="9" rx="1.5" fill="%s"/>'
             '<rect x="0.5" y="0.5" width="17" height="8" rx="1.5" fill="none" stroke="%s"/>'

@@ -39,6 +39,12 @@ struct TDecodeOptions {
   TRowSink* Sink = nullptr;   // progressive readers feed their rows here when set
   int ScaleDenom = 1;         // JPEG: decode at 1/1, 1/2, 1/4 or 1/8
   QString FileName;           // the file's path, for readers that look beside it
+  // Reduced decoding (WebP, HEIF/AVIF, JPEG XL): when both are set, a reader
+  // that can may deliver the picture smaller, but never smaller than the
+  // picture fitted into this box (a thumbnail the file carries, a scaled or
+  // low-resolution decode). Width and Height still give the stored size.
+  int BoxWidth = 0;
+  int BoxHeight = 0;
 };
 
 struct TDecodedImage {
@@ -79,6 +85,13 @@ bool DecodePcd(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage&
 bool DecodeAnimator(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage& out, QString& error);
 bool DecodeRla(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage& out, QString& error);
 bool DecodeCut(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage& out, QString& error);
+// Readers through the formats' own libraries. Bitmap is 24-bit colour as
+// stored (not laid on anything); transparency goes to Alpha.
+bool DecodePng(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage& out, QString& error);
+bool DecodeWebp(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage& out, QString& error);
+// HEIF stills: HEIC (HEVC) and AVIF (AV1), one reader for both containers.
+bool DecodeHeif(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage& out, QString& error);
+bool DecodeJxl(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage& out, QString& error);
 
 // JPEG encoder used by the image editor (quality 80 unless told otherwise).
 bool EncodeJpeg(const QImage& bgr, QByteArray& out, QString& error, int quality = 80);

@@ -84,3 +84,18 @@ private:
   int m_sign;
   int m_last = -1000;
 };
+
+// The smallest size a reduced decode may deliver for a width × height
+// picture and the box of `opt` (see TDecodeOptions::BoxWidth): the picture
+// fitted into the box, rounded up; the full size when no box is set or the
+// picture fits it.
+void ReducedDecodeSize(int width, int height, const TDecodeOptions& opt, int& minWidth, int& minHeight);
+
+// Splits rows of blue, green, red, alpha (8 bits each) into `bgr` (24-bit,
+// colour as stored) and `alpha` (Grayscale8). `alpha` is left null when every
+// pixel is opaque. False when the memory is not there.
+bool SplitBgra(const uint8_t* bgra, size_t stride, int width, int height, QImage& bgr, QImage& alpha);
+
+// Threads a library decoder may use for one picture: the machine's cores,
+// at most 4 (the thumbnail worker and the viewer may decode side by side).
+int DecoderThreads();

@@ -16,6 +16,10 @@ list(APPEND JKT_CORE_SOURCES
   src/codecs/AnimatorCodec.cpp
   src/codecs/RlaCodec.cpp
   src/codecs/CutCodec.cpp
+  src/codecs/PngCodec.cpp
+  src/codecs/WebpCodec.cpp
+  src/codecs/HeifCodec.cpp
+  src/codecs/JxlCodec.cpp
 )
 
 # libwmf's raster device header includes its own gd headers by bare name.

@@ -562,20 +562,8 @@ private:
   int m_total = 0, m_done = 0;
 };
 
-// The extension the picture loader knows for these bytes, or "". PNG and
-// WebP pictures are kept as they are (transparency and all) once the
-// loader's table has their extension.
-QString PictureKey(const QByteArray& data)
-{
-  if (data.startsWith("\xFF\xD8\xFF")) return QStringLiteral("jpg");
-  if (data.startsWith("BM")) return QStringLiteral("bmp");
-  if (data.startsWith("GIF8")) return QStringLiteral("gif");
-  if (data.startsWith("II*\0") || data.startsWith(QByteArray("MM\0*", 4))) return QStringLiteral("tif");
-  const QString png = QStringLiteral("png"), webp = QStringLiteral("webp");
-  if (data.startsWith("\x89PNG\r\n\x1A\n") && IsImageFile(QStringLiteral("x.") + png)) return png;
-  if (data.startsWith("RIFF") && data.mid(8, 4) == "WEBP" && IsImageFile(QStringLiteral("x.") + webp)) return webp;
-  return QString();
-}
+// The extension the picture loader reads these bytes by, or "".
+QString PictureKey(const QByteArray& data) { return ImageKeyOfContent(data.left(64)).toLower(); }
 
 }  // namespace
 
@@ -597,7 +585,7 @@ bool SaveAlbumPicture(const TAlbumPicture& picture, const QString& folder, QStri
   QString ext = PictureKey(picture.Data);
   QByteArray bytes = picture.Data;
   if (ext.isEmpty()) {
-    // Formats the picture loader does not read but Qt does: kept as JPEG.
+    // Formats the picture loader lacks: Qt may read them; kept as JPEG.
     QImage image;
     if (!image.loadFromData(picture.Data)) {
       error = QStringLiteral("The album's picture is in a format that can not be read.");

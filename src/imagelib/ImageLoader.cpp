@@ -43,6 +43,7 @@ enum class TFormatKind {
   Icon,
   Metafile,
   Gif,
+  Reduced,      // WebP, HEIF/AVIF, JPEG XL: may decode reduced for a box
 };
 
 using TDecoder = bool (*)(const QByteArray&, const TDecodeOptions&, TDecodedImage&, QString&);
@@ -85,7 +86,31 @@ constexpr TFormat kFormats[] = {
     {"PCD", 6, TFormatKind::Plain, DecodePcd},
     {"GIF", 3, TFormatKind::Gif, DecodeGifFirstFrame},
     {"CUT", 2, TFormatKind::Plain, DecodeCut},
+    {"PNG", 15, TFormatKind::Plain, DecodePng},
+    {"WEBP", 16, TFormatKind::Reduced, DecodeWebp},
+    {"HEIC", 17, TFormatKind::Reduced, DecodeHeif},
+    {"HEIF", 17, TFormatKind::Reduced, DecodeHeif},
+    {"AVIF", 18, TFormatKind::Reduced, DecodeHeif},
+    {"JXL", 19, TFormatKind::Reduced, DecodeJxl},
 };
+
+const TFormat* FormatOfKey(const QString& key)
+{
+  for (const TFormat& f : kFormats)
+    if (key == QLatin1String(f.Key)) return &f;
+  return nullptr;
+}
+
+// The reader of a file: the one its name gives, unless its first bytes
+// plainly belong to another format of the table (a WebP or PNG saved under
+// ".jpg" is common on the web). Signatures too weak to be sure of (bitmaps,
+// Targa, PCX, …) never override the name.
+const TFormat* FormatOfFile(const TFormat* byName, const QByteArray& data)
+{
+  const TFormat* byContent = FormatOfKey(ImageKeyOfContent(data));
+  if (!byContent || byContent->Decode == byName->Decode || byContent->Kind == TFormatKind::Bitmap) return byName;
+  return byContent;
+}
 
 const TFormat* FormatOfName(const QString& fileName)
 {
@@ -451,6 +476,40 @@ uint8_t ImageFileType(const QString& extensionKey)
   for (const TFormat& f : kFormats)
     if (extensionKey == QLatin1String(f.Key)) return f.Type;
   return 0;
+}
+
+QString ImageKeyOfContent(const QByteArray& head)
+{
+  const auto* p = reinterpret_cast<const uint8_t*>(head.constData());
+  const qsizetype n = head.size();
+  auto starts = [&](const char* sig, qsizetype len, qsizetype at = 0) {
+    return n >= at + len && std::memcmp(p + at, sig, size_t(len)) == 0;
+  };
+  if (starts("\x89PNG\r\n\x1A\n", 8)) return QStringLiteral("PNG");
+  if (starts("\xFF\xD8\xFF", 3)) return QStringLiteral("JPG");
+  if (starts("GIF87a", 6) || starts("GIF89a", 6)) return QStringLiteral("GIF");
+  if (starts("II*\0", 4) || starts("MM\0*", 4)) return QStringLiteral("TIF");
+  if (starts("RIFF", 4) && starts("WEBP", 4, 8)) return QStringLiteral("WEBP");
+  if (starts("\xFF\x0A", 2) || starts("\0\0\0\x0CJXL \r\n\x87\n", 12)) return QStringLiteral("JXL");
+  if (starts("ftyp", 4, 4)) {
+    // ISO media file: the brands say HEIC or AVIF (AV1 brands first, as a
+    // file may list both "mif1" and "avif").
+    const qsizetype boxSize = qsizetype(uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]);
+    const qsizetype end = std::min(n, std::max<qsizetype>(boxSize, 16));
+    bool heif = false;
+    for (qsizetype at = 8; at + 4 <= end; at += 4) {
+      if (at == 12) continue;  // the minor version
+      const QByteArray brand = head.mid(at, 4);
+      if (brand == "avif" || brand == "avis") return QStringLiteral("AVIF");
+      if (brand == "heic" || brand == "heix" || brand == "heim" || brand == "heis" || brand == "hevc" ||
+          brand == "hevx" || brand == "mif1" || brand == "msf1")
+        heif = true;
+    }
+    if (heif) return QStringLiteral("HEIC");
+  }
+  if (starts("BM", 2)) return QStringLiteral("BMP");
+  if (starts("8BPS", 4)) return QStringLiteral("PSD");
+  return QString();
 }
 
 QString ImageTypeKey(int imageType)
@@ -823,13 +882,18 @@ bool LoadImageFile(const QString& fileName, QImage& dest, int boxWidth, int boxH
     if (boxWidth <= 0 || boxHeight <= 0) return false;
     QByteArray data;
     if (!ReadWholeFile(fileName, data, &error)) return false;
+    format = FormatOfFile(format, data);
 
     TDecodeOptions opt;
     opt.FileName = fileName;
     const TFormatKind kind = format->Kind;
-    const bool decoderProgress =
-        kind == TFormatKind::Jpeg || kind == TFormatKind::Progressive || kind == TFormatKind::Plain;
+    const bool decoderProgress = kind == TFormatKind::Jpeg || kind == TFormatKind::Progressive ||
+                                 kind == TFormatKind::Plain || kind == TFormatKind::Reduced;
     if (decoderProgress) opt.Progress = decodeProgress;
+    if (kind == TFormatKind::Reduced) {
+      opt.BoxWidth = boxWidth;
+      opt.BoxHeight = boxHeight;
+    }
     if (kind == TFormatKind::Jpeg) {
       int w = 0, h = 0;
       if (JpegHeaderSize(data, w, h)) {
@@ -904,6 +968,7 @@ bool LoadPreviewFile(const QString& fileName, QImage& dest, TGifAnimation* anima
     if (!fullSize && (boxWidth <= 0 || boxHeight <= 0)) return false;
     QByteArray data;
     if (!ReadWholeFile(fileName, data)) return false;
+    format = FormatOfFile(format, data);
 
     TDecodeOptions opt;
     opt.FileName = fileName;
@@ -944,6 +1009,12 @@ bool LoadPreviewFile(const QString& fileName, QImage& dest, TGifAnimation* anima
       if (fullSize && kind == TFormatKind::Bitmap && otherProgress) otherProgress(100);
       return true;
     }
+    case TFormatKind::Reduced:
+      if (!fullSize) {
+        opt.BoxWidth = boxWidth;
+        opt.BoxHeight = boxHeight;
+      }
+      [[fallthrough]];
     case TFormatKind::Plain:
       opt.Progress = otherProgress;
       if (!format->Decode(data, opt, decoded, error)) return false;

@@ -20,13 +20,19 @@ class TGifAnimation;  // codecs/GifCodec.h
 // "JPG", "TIF", … for a supported file name, else "".
 QString ImageFileExt(const QString& fileName);
 bool IsImageFile(const QString& fileName);
-// ImageType code 1 … 14 of an extension key, 0 for any other.
+// ImageType code of an extension key (1 … 14, and 15 PNG, 16 WebP, 17 HEIC
+// and HEIF, 18 AVIF, 19 JPEG XL), 0 for any other.
 uint8_t ImageFileType(const QString& extensionKey);
 // The first extension key of a type code in the table ("JPG" for 5), or ""
 // for a code no format has.
 QString ImageTypeKey(int imageType);
 // Every supported extension key ("JPG", "JPE", …), in table order.
 QStringList ImageFileKeys();
+// The extension key of the format a file's first bytes (16 or more) plainly
+// belong to ("PNG", "WEBP", "HEIC", "AVIF", "JXL", "JPG", "GIF", "TIF", "BMP",
+// "PSD"), or "" when they name none. The loaders read a file by this key
+// when it disagrees with the name (a bitmap's weak signature excepted).
+QString ImageKeyOfContent(const QByteArray& head);
 // 1, 2, 4 or 8: the power-of-two pre-reduction for a picture and a box.
 int ShrinkFactor(int width, int height, int boxWidth, int boxHeight);
 // Reduces in place by 2, 4, 8, 16 or 32 (box filter); other factors do nothing.

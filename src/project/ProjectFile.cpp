@@ -1,6 +1,7 @@
 #include "project/ProjectFile.h"
 
 #include "canvas/CoverDocument.h"
+#include "imagelib/ImageLoader.h"
 #include "project/IniFile.h"
 #include "project/WorkFolder.h"
 
@@ -257,9 +258,27 @@ private:
     return QString::number(r.ImageEnd - r.ImageStart) + PictureExtension(r.FileName).toLower();
   }
 
-  bool Write(const TLayerRecord& r, const TBlobSource& blob, QString& path, QString& error)
+  // The stored name's extension when it names a picture type; otherwise
+  // (no extension, or one the loader does not know) the one the picture's
+  // first bytes give, so the loader can read it.
+  static QString ExtensionFor(const TLayerRecord& r, const TBlobSource& blob)
   {
     const QString ext = PictureExtension(r.FileName);
+    if (IsImageFile(ext) || r.ImageEnd <= r.ImageStart) return ext;
+    QByteArray head;
+    const int64_t end = std::min<int64_t>(r.ImageEnd, r.ImageStart + 64);
+    if (!blob.Read(r.ImageStart, end, [&](const char* p, qint64 n) {
+          head.append(p, n);
+          return true;
+        }))
+      return ext;
+    const QString key = ImageKeyOfContent(head);
+    return key.isEmpty() ? ext : '.' + key.toLower();
+  }
+
+  bool Write(const TLayerRecord& r, const TBlobSource& blob, QString& path, QString& error)
+  {
+    const QString ext = ExtensionFor(r, blob);
     for (int k = 1; k < 100000; ++k) {
       path = m_folder + '/' + SectionName(r.Section) + '-' + QString::number(k) + ext;
       if (PathTaken(path)) continue;

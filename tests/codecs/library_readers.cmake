@@ -3,4 +3,5 @@ jkt_add_test(NAME test_library_readers SOURCES
   JpegReaderTest.cpp
   GifReaderTest.cpp
   TiffReaderTest.cpp
-  MetafileReaderTest.cpp)
+  MetafileReaderTest.cpp
+  LibraryFormatReaderTest.cpp)

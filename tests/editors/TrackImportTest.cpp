@@ -173,12 +173,13 @@ TEST(AlbumPicture, BesideTheFilesAndEmbeddedPngWrittenForTheLoader)
   EXPECT_EQ(plain.Lines, QStringList{QStringLiteral("plain|||0:02")});
   EXPECT_EQ(plain.Picture.FileName, TestDataPath("audio/plain/Folder.BMP"));
 
-  // The M4A cover is a PNG, which the picture loader does not read.
+  // The M4A cover is a PNG: written as it is (it was re-encoded as JPEG).
   QTemporaryDir dir;
   TAlbumPicture picture;
   picture.Data = FileBytes(Audio("embedded.png"));
   QString fileName, error;
   ASSERT_TRUE(SaveAlbumPicture(picture, dir.path(), fileName, error)) << error.toStdString();
+  EXPECT_TRUE(fileName.endsWith(".png")) << fileName.toStdString();
   QImage image;
   ASSERT_TRUE(LoadImageFile(fileName, image, 470, 470)) << fileName.toStdString();
   EXPECT_EQ(image.size(), QSize(6, 4));

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPainter>
+#include <QTemporaryDir>
 
 #include <vector>
 
@@ -115,27 +116,28 @@ TEST(ExtensionTable, KeysAreTheUpperCaseEndingOfTheName)
   EXPECT_EQ(ImageFileExt(".jpg"), "JPG");  // the whole name is the extension
   EXPECT_EQ(ImageFileExt("x.Pcc"), "PCC");
   for (const char* name : {"photo.jfif", "photo.sgi", "JPG", "PEG", "", "a.jpg.bak", "a.jpeg ", "a_jpg",
-                           "aTIFF", "x.png", "x.svg"}) {
+                           "aTIFF", "x.svg", "x.jxr", "x.heics", "x.apng"}) {
     EXPECT_EQ(ImageFileExt(name), QString()) << name;
     EXPECT_FALSE(IsImageFile(name)) << name;
   }
   EXPECT_TRUE(IsImageFile("cover.cut"));
+  for (const char* name : {"x.png", "x.WebP", "x.heic", "x.HEIF", "x.avif", "x.jxl"}) EXPECT_TRUE(IsImageFile(name)) << name;
 }
 
 TEST(ExtensionTable, EveryKeyWithItsTypeCode)
 {
   QStringList keys = ImageFileKeys();
-  EXPECT_EQ(keys.size(), 30);  // the table holds 30 keys
+  EXPECT_EQ(keys.size(), 36);  // the table holds 36 keys
   EXPECT_EQ(keys.removeDuplicates(), 0);
-  std::vector<int> perType(15, 0);
+  std::vector<int> perType(20, 0);
   for (const QString& key : keys) {
     const int type = ImageFileType(key);
     ASSERT_GE(type, 1) << key.toStdString();
-    ASSERT_LE(type, 14) << key.toStdString();
+    ASSERT_LE(type, 19) << key.toStdString();
     ++perType[size_t(type)];
     EXPECT_EQ(ImageFileExt("name." + key.toLower()), key);  // every key is recognised by name
   }
-  const std::vector<int> expected = {0, 2, 1, 1, 1, 3, 1, 2, 2, 3, 2, 2, 5, 2, 3};
+  const std::vector<int> expected = {0, 2, 1, 1, 1, 3, 1, 2, 2, 3, 2, 2, 5, 2, 3, 1, 1, 2, 1, 1};
   EXPECT_EQ(perType, expected);
   EXPECT_EQ(ImageFileType("JPEG"), 5);
   EXPECT_EQ(ImageFileType("RLE"), 14);
@@ -433,4 +435,39 @@ TEST(LoadImageFile, IconIsLaidOnWhiteAndNotReduced)
   EXPECT_EQ(dest.size(), QSize(16, 16));
   EXPECT_EQ(PixelAt(dest, 2, 8), MakeColor(255, 0, 0));
   EXPECT_EQ(PixelAt(dest, 13, 8), 0xFFFFFFu);
+}
+
+// A picture saved under another format's extension (a WebP or PNG named
+// ".jpg", as browsers save them) is read by what its first bytes say; the
+// name still decides whether a file is a picture at all.
+TEST(LoadImageFile, ReadsByContentWhenTheNameSaysAnotherFormat)
+{
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const struct {
+    const char* Fixture;
+    const char* Key;
+    const char* SavedAs;
+  } cases[] = {{"webp/lib_cwebp_lossless.webp", "WEBP", "photo.jpg"},
+               {"png/lib_im_rgb8.png", "PNG", "photo.gif"},
+               {"avif/lib_avifenc_lossless.avif", "AVIF", "photo.heic"},
+               {"heif/lib_heifenc.heic", "HEIC", "photo.avif"},
+               {"jxl/lib_cjxl_lossless.jxl", "JXL", "photo.png"},
+               {"jpeg/tool_cjpeg.jpg", "JPG", "photo.tif"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Fixture);
+    const QString original = TestDataPath(QString::fromLatin1(c.Fixture));
+    QFile f(original);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(ImageKeyOfContent(f.read(32)), QString::fromLatin1(c.Key));
+    const QString renamed = dir.filePath(QString::fromLatin1(c.SavedAs));
+    QFile::remove(renamed);
+    ASSERT_TRUE(QFile::copy(original, renamed));
+    QImage expected, got;
+    ASSERT_TRUE(LoadImageFile(original, expected, 40, 40));
+    ASSERT_TRUE(LoadImageFile(renamed, got, 40, 40));
+    EXPECT_TRUE(SamePixels(got, expected));
+  }
+  EXPECT_EQ(ImageKeyOfContent("RIFF\x10\0\0\0WAVEfmt "), QString());
+  EXPECT_EQ(ImageKeyOfContent(QByteArray("\0\0\0\x18" "ftypmp42\0\0\0\0mp42isom", 24)), QString());
 }

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -20,6 +21,7 @@ namespace {
 struct TReference {
   int Width = 0, Height = 0;
   std::vector<uint8_t> Bgr;
+  std::vector<uint8_t> Alpha;  // 255 everywhere when the reference has none
 };
 
 bool ReadReference(const QString& path, TReference& ref)
@@ -42,9 +44,11 @@ bool ReadReference(const QString& path, TReference& ref)
   const size_t pixels = size_t(ref.Width) * size_t(ref.Height);
   if (maxval != 255 || depth < 1 || depth > 4 || size_t(data.size() - end - 7) < pixels * size_t(depth)) return false;
   ref.Bgr.resize(pixels * 3);
+  ref.Alpha.resize(pixels);
   for (size_t i = 0; i < pixels; ++i, p += depth) {
     const bool colour = depth >= 3;
     const int a = depth == 2 ? p[1] : depth == 4 ? p[3] : 255;
+    ref.Alpha[i] = uint8_t(a);
     for (int k = 0; k < 3; ++k) {
       const int c = colour ? p[2 - k] : p[0];
       ref.Bgr[3 * i + size_t(k)] = uint8_t((c * a + 255 * (255 - a) + 127) / 255);
@@ -76,6 +80,52 @@ void ExpectLikeTool(const char* fixture, int tolerance = 0)
         if (std::abs(int(got[3 * x + k]) - int(want[3 * x + k])) > tolerance && ++bad <= 3)
           ADD_FAILURE() << "pixel (" << x << ", " << y << ") channel " << k << " is " << int(got[3 * x + k])
                         << ", the tool reads " << int(want[3 * x + k]);
+  }
+  EXPECT_EQ(bad, 0);
+}
+
+using TReader = bool (*)(const QByteArray&, const TDecodeOptions&, TDecodedImage&, QString&);
+
+QByteArray FixtureBytes(const QString& path)
+{
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Decodes `fixture` with `reader` and compares it with its reference: the
+// colour laid on white by the reader's alpha, and the alpha itself.
+void ExpectReaderLikeTool(TReader reader, const char* fixture, int tolerance = 0)
+{
+  SCOPED_TRACE(fixture);
+  const QString path = TestDataPath(QString::fromLatin1(fixture));
+  TReference ref;
+  ASSERT_TRUE(ReadReference(path + ".ref.pam", ref));
+  TDecodedImage out;
+  QString error;
+  ASSERT_TRUE(reader(FixtureBytes(path), TDecodeOptions(), out, error)) << error.toStdString();
+  ASSERT_EQ(QSize(out.Width, out.Height), QSize(ref.Width, ref.Height));
+  ASSERT_EQ(out.Bitmap.size(), QSize(ref.Width, ref.Height));
+  ASSERT_EQ(out.Bitmap.format(), QImage::Format_BGR888);
+  if (!out.Alpha.isNull()) {
+    ASSERT_EQ(out.Alpha.size(), out.Bitmap.size());
+    ASSERT_EQ(out.Alpha.format(), QImage::Format_Grayscale8);
+  }
+  int bad = 0;
+  for (int y = 0; y < ref.Height; ++y) {
+    const uint8_t* got = out.Bitmap.constScanLine(y);
+    const uint8_t* alpha = out.Alpha.isNull() ? nullptr : out.Alpha.constScanLine(y);
+    for (int x = 0; x < ref.Width; ++x) {
+      const size_t i = size_t(y) * size_t(ref.Width) + size_t(x);
+      const int a = alpha ? alpha[x] : 255;
+      if (std::abs(a - int(ref.Alpha[i])) > tolerance && ++bad <= 3)
+        ADD_FAILURE() << "alpha (" << x << ", " << y << ") is " << a << ", the tool reads " << int(ref.Alpha[i]);
+      for (int k = 0; k < 3; ++k) {
+        const int c = (int(got[3 * x + k]) * a + 255 * (255 - a) + 127) / 255;
+        if (std::abs(c - int(ref.Bgr[3 * i + size_t(k)])) > tolerance && ++bad <= 3)
+          ADD_FAILURE() << "pixel (" << x << ", " << y << ") channel " << k << " is " << c << ", the tool reads "
+                        << int(ref.Bgr[3 * i + size_t(k)]);
+      }
+    }
   }
   EXPECT_EQ(bad, 0);
 }
@@ -226,4 +276,78 @@ TEST(ToolFixtures, BottomUpTargaStaysUprightOnTheCoverAndInPrint)
   doc.RenderPrintImage(print);
   EXPECT_LT(green(print, 230, 8), 40);
   EXPECT_GT(green(print, 230, 250), 200);
+}
+
+// PNG, WebP, HEIF, AVIF and JPEG XL as their own decoders read them: every
+// colour type and depth, transparency, animations (the first picture) and a
+// turned AVIF; lossless files exactly.
+TEST(ToolFixtures, LibraryFormats)
+{
+  struct TCase {
+    TReader Reader;
+    const char* File;
+    int Tolerance;
+  };
+  const TCase cases[] = {
+      {DecodePng, "png/lib_im_rgb8.png", 0},           {DecodePng, "png/lib_im_palette.png", 0},
+      {DecodePng, "png/lib_im_palette_trns.png", 0},   {DecodePng, "png/lib_im_grey4.png", 0},
+      {DecodePng, "png/lib_im_grey1.png", 0},          {DecodePng, "png/lib_im_rgb16.png", 0},
+      {DecodePng, "png/lib_im_rgba16.png", 0},         {DecodePng, "png/lib_im_rgba8.png", 0},
+      {DecodePng, "png/lib_im_grey_alpha.png", 0},     {DecodePng, "png/lib_im_interlaced.png", 0},
+      {DecodePng, "png/lib_ffmpeg_anim.png", 0},       {DecodeWebp, "webp/lib_cwebp_lossless.webp", 0},
+      {DecodeWebp, "webp/lib_cwebp_lossy.webp", 0},    {DecodeWebp, "webp/lib_cwebp_alpha_lossless.webp", 0},
+      {DecodeWebp, "webp/lib_cwebp_alpha_lossy.webp", 0}, {DecodeWebp, "webp/lib_img2webp_anim.webp", 0},
+      {DecodeHeif, "heif/lib_heifenc.heic", 0},        {DecodeHeif, "heif/lib_heifenc_alpha.heic", 0},
+      {DecodeHeif, "heif/lib_heifenc_thumb.heif", 0},  {DecodeHeif, "avif/lib_avifenc_lossless.avif", 0},
+      {DecodeHeif, "avif/lib_avifenc_lossy.avif", 2},  {DecodeHeif, "avif/lib_avifenc_alpha_lossless.avif", 0},
+      {DecodeHeif, "avif/lib_avifenc_irot1.avif", 0},  {DecodeJxl, "jxl/lib_cjxl_lossless.jxl", 0},
+      {DecodeJxl, "jxl/lib_cjxl_lossy.jxl", 1},        {DecodeJxl, "jxl/lib_cjxl_progressive.jxl", 1},
+      {DecodeJxl, "jxl/lib_cjxl_alpha_lossless.jxl", 0}, {DecodeJxl, "jxl/lib_cjxl_grey.jxl", 0},
+  };
+  for (const TCase& c : cases) ExpectReaderLikeTool(c.Reader, c.File, c.Tolerance);
+  // Through the loader, by name: the opaque ones arrive as their tools read them.
+  for (const char* f : {"png/lib_im_rgb16.png", "webp/lib_cwebp_lossless.webp", "heif/lib_heifenc.heic",
+                        "avif/lib_avifenc_irot1.avif", "jxl/lib_cjxl_lossless.jxl"})
+    ExpectLikeTool(f, 0);
+}
+
+// A reduced decode (thumbnails) delivers less than the whole picture but
+// never less than the box needs, and the loader still reports the stored
+// size; the thumbnail looks like the whole picture fitted.
+TEST(ToolFixtures, LibraryFormatsDecodeReducedForABox)
+{
+  struct TCase {
+    TReader Reader;
+    const char* File;
+    QSize Reduced;  // what the reader delivers for a 16 × 16 box
+  };
+  // HEIF: the 32 × 24 thumbnail the file carries; WebP: scaled in the
+  // decoder to the fitted size (8 × 6); JPEG XL: its eighth-resolution pass, at full size.
+  const TCase cases[] = {{DecodeHeif, "heif/lib_heifenc_thumb.heif", QSize(32, 24)},
+                         {DecodeWebp, "webp/lib_cwebp_lossy.webp", QSize(8, 6)},
+                         {DecodeJxl, "jxl/lib_cjxl_progressive.jxl", QSize(64, 48)}};
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.File);
+    const QString path = TestDataPath(QString::fromLatin1(c.File));
+    TDecodeOptions opt;
+    opt.BoxWidth = 8;
+    opt.BoxHeight = 8;
+    TDecodedImage out;
+    QString error;
+    ASSERT_TRUE(c.Reader(FixtureBytes(path), opt, out, error)) << error.toStdString();
+    EXPECT_EQ(QSize(out.Width, out.Height), QSize(64, 48));
+    EXPECT_EQ(out.Bitmap.size(), c.Reduced);
+
+    QImage thumb, whole, fitted;
+    int w = 0, h = 0;
+    ASSERT_TRUE(LoadImageFile(path, thumb, 16, 16, &w, &h));
+    EXPECT_EQ(QSize(w, h), QSize(64, 48));
+    EXPECT_EQ(thumb.size(), QSize(16, 12));
+    ASSERT_TRUE(LoadImageFile(path, whole, 64, 64));
+    ResampleBitmap(whole, fitted, 16, 12, 0xFFFFFF);
+    int sum = 0;
+    for (int y = 0; y < 12; ++y)
+      for (int x = 0; x < 16 * 3; ++x) sum += std::abs(int(thumb.constScanLine(y)[x]) - int(fitted.constScanLine(y)[x]));
+    EXPECT_LE(sum / (16 * 12 * 3), 12);  // the same picture, on average (sharpening differs at edges)
+  }
 }

@@ -475,6 +475,26 @@ TEST_F(ProjectFileTest, PicturesWhoseNamesMeetAreKeptApart)
   EXPECT_EQ(m_doc.LayerByNumber(2)->FileName, Path("work/Layer12-1.bmp"));
 }
 
+// A picture stored under a name without a picture extension (as some
+// projects written on Windows carry) is written out under the extension
+// its bytes give, so the loader reads it; it was refused as "not a picture".
+TEST_F(ProjectFileTest, StoredNamesWithoutAPictureExtensionAreReadByContent)
+{
+  QFile png(TestDataPath("png/lib_im_rgb8.png"));
+  ASSERT_TRUE(png.open(QIODevice::ReadOnly));
+  const QByteArray a = png.readAll();
+  QByteArray ini = "[Common]\r\nLayerNumber=2\r\n[Layer0]\r\nFileName=\r\n"
+                   "[Layer1]\r\nFileName=C:\\Scans\\cover\r\nLeft=0\r\nTop=0\r\nWidth=64\r\nHeight=48\r\n"
+                   "ImageStart=0\r\nImageEnd=" + QByteArray::number(a.size()) + "\r\n";
+  WriteAll(Path("noext.jkp"), MakeProject(a, ini));
+  QString error;
+  ASSERT_TRUE(LoadProject(m_doc, Path("noext.jkp"), error)) << error.toStdString();
+  ASSERT_EQ(m_doc.LayerCount(), 2);
+  const TLayer* layer = m_doc.LayerByNumber(1);
+  EXPECT_TRUE(layer->FileName.endsWith("/Layer1-1.png")) << layer->FileName.toStdString();
+  EXPECT_FALSE(layer->Picture.isNull());
+}
+
 TEST_F(ProjectFileTest, FailedSaveKeepsTheOldFile)
 {
   m_doc.AddTextLayer(1, 1, "First", "F", 0, 0, false, false, 100, 50);
