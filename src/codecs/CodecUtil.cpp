@@ -1,5 +1,7 @@
 #include "codecs/CodecUtil.h"
 
+#include "canvas/Functions.h"
+
 #include <QCoreApplication>
 
 #include <algorithm>
@@ -36,16 +38,11 @@ void ReducedDecodeSize(int width, int height, const TDecodeOptions& opt, int& mi
   minHeight = height;
   if (opt.BoxWidth <= 0 || opt.BoxHeight <= 0 || width <= 0 || height <= 0) return;
   if (width <= opt.BoxWidth && height <= opt.BoxHeight) return;
-  // Fitted with the smaller ratio; the other side rounded up so the reduced
-  // picture always covers what the box takes of it.
-  const int64_t w = width, h = height, bw = opt.BoxWidth, bh = opt.BoxHeight;
-  if (bw * h <= bh * w) {  // the width decides
-    minWidth = opt.BoxWidth;
-    minHeight = int(std::min<int64_t>(h, (h * bw + w - 1) / w));
-  } else {
-    minHeight = opt.BoxHeight;
-    minWidth = int(std::min<int64_t>(w, (w * bh + h - 1) / h));
-  }
+  // The size the loaders fit the picture to, so a decoder that scales
+  // while decoding delivers the final size and nothing is resampled again.
+  const QSize fit = ShrinkToBox(width, height, opt.BoxWidth, opt.BoxHeight);
+  minWidth = fit.width();
+  minHeight = fit.height();
   minWidth = std::max(minWidth, 1);
   minHeight = std::max(minHeight, 1);
 }

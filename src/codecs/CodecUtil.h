@@ -87,7 +87,7 @@ private:
 
 // The smallest size a reduced decode may deliver for a width × height
 // picture and the box of `opt` (see TDecodeOptions::BoxWidth): the picture
-// fitted into the box, rounded up; the full size when no box is set or the
+// fitted into the box as the loaders fit it; the full size when no box is set or the
 // picture fits it.
 void ReducedDecodeSize(int width, int height, const TDecodeOptions& opt, int& minWidth, int& minHeight);
 

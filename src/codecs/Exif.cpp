@@ -1,5 +1,7 @@
 #include "codecs/Exif.h"
 
+#include <QList>
+
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -60,8 +62,9 @@ template <typename F> bool WalkJpegSegments(const QByteArray& jpeg, F segment)
 
 }  // namespace
 
-int ExifOrientation(const QByteArray& tiffBlock)
+int ExifOrientation(const QByteArray& block)
 {
+  const QByteArray tiffBlock = block.startsWith(QByteArray("Exif\0\0", 6)) ? block.mid(6) : block;
   const auto* p = reinterpret_cast<const uint8_t*>(tiffBlock.constData());
   const size_t n = size_t(tiffBlock.size());
   if (n < 8) return 1;
@@ -139,4 +142,34 @@ QByteArray JpegIccProfile(const QByteArray& jpeg)
     profile.append(reinterpret_cast<const char*>(c.Data), qsizetype(c.Size));
   }
   return profile;
+}
+
+QByteArray ExifFromRawProfileText(const QByteArray& text)
+{
+  // Only the first directory matters; 64 KB is the most a JPEG segment holds.
+  constexpr qsizetype kMaxBytes = 65536;
+  const QList<QByteArray> head = text.left(64).simplified().split(' ');
+  if (head.size() < 2) return {};
+  bool ok = false;
+  const qsizetype length = head[1].toLongLong(&ok);
+  if (!ok || length <= 0 || length > kMaxBytes) return {};
+  // Skip the name and the length, then read hexadecimal digits across lines.
+  qsizetype i = text.indexOf(head[1]);
+  if (i < 0) return {};
+  i += head[1].size();
+  QByteArray out;
+  out.reserve(length);
+  int high = -1;
+  for (; i < text.size() && out.size() < length; ++i) {
+    const char c = text[i];
+    int v;
+    if (c >= '0' && c <= '9') v = c - '0';
+    else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
+    else if (c == '\n' || c == '\r' || c == ' ' || c == '\t') continue;
+    else return {};
+    if (high < 0) high = v;
+    else { out.append(char(high << 4 | v)); high = -1; }
+  }
+  return out.size() == length ? out : QByteArray();
 }

@@ -9,7 +9,13 @@
 // Orientation 1 … 8 from a TIFF-structured block (the body of a JPEG's EXIF
 // segment after "Exif\0\0", or a whole classic TIFF file): tag 0x0112 of the
 // first directory. 1 (upright) when the block is damaged or has no such tag.
+// A leading "Exif\0\0" (as some PNG and WebP writers store it) is skipped.
 int ExifOrientation(const QByteArray& tiffBlock);
+
+// The EXIF block of a PNG text chunk "Raw profile type exif" (or "APP1"):
+// a line with the profile's name, a line with its length in bytes, then the
+// bytes in hexadecimal. Empty when the text is not such a profile.
+QByteArray ExifFromRawProfileText(const QByteArray& text);
 
 // The TIFF-structured block of a JPEG's first EXIF segment (APP1 starting
 // "Exif\0\0"), or empty when there is none before the image data.

@@ -7,6 +7,7 @@
 #include "codecs/Codec.h"
 #include "codecs/CodecUtil.h"
 
+#include <cmath>
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -24,9 +25,13 @@ struct TRunnerDeleter {
   void operator()(void* r) const { JxlThreadParallelRunnerDestroy(r); }
 };
 
+// Plain sRGB, or what PNG files converted to JPEG XL say of themselves
+// (gamma 1/2.2 with sRGB's primaries): the PNG reader shows such a file as
+// stored, so the same picture looks the same in both formats.
 bool IsSrgb(const JxlColorEncoding& c)
 {
-  const bool srgbCurve = c.transfer_function == JXL_TRANSFER_FUNCTION_SRGB;
+  const bool srgbCurve = c.transfer_function == JXL_TRANSFER_FUNCTION_SRGB ||
+                         (c.transfer_function == JXL_TRANSFER_FUNCTION_GAMMA && std::abs(c.gamma - 1.0 / 2.2) < 1e-3);
   if (c.color_space == JXL_COLOR_SPACE_GRAY) return srgbCurve && c.white_point == JXL_WHITE_POINT_D65;
   return c.color_space == JXL_COLOR_SPACE_RGB && srgbCurve && c.white_point == JXL_WHITE_POINT_D65 &&
          c.primaries == JXL_PRIMARIES_SRGB;

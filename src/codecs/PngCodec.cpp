@@ -5,6 +5,7 @@
 // ICC profile is passed on.
 #include "codecs/Codec.h"
 #include "codecs/CodecUtil.h"
+#include "codecs/Exif.h"
 
 #include <algorithm>
 #include <csetjmp>
@@ -51,6 +52,7 @@ struct THeader {
   bool Alpha = false;  // after the transformations: 4 bytes a pixel
   int Passes = 1;
   QByteArray Icc;
+  int Orientation = 1;
 };
 
 // Reads up to the picture data and sets the transformations: palette and low
@@ -71,6 +73,23 @@ bool ReadHeader(TPngState* s, THeader* h)
   int compression = 0;
   if (png_get_iCCP(s->Png, s->Info, &name, &compression, &profile, &length) && profile && length > 0)
     h->Icc = QByteArray(reinterpret_cast<const char*>(profile), qsizetype(length));
+  // EXIF before the picture data: an eXIf chunk, or the text chunk other
+  // tools (exiv2, ImageMagick) store it in.
+  png_bytep exif = nullptr;
+  png_uint_32 exifLength = 0;
+  if (png_get_eXIf_1(s->Png, s->Info, &exifLength, &exif) && exif && exifLength > 0) {
+    h->Orientation = ExifOrientation(QByteArray(reinterpret_cast<const char*>(exif), qsizetype(exifLength)));
+  } else {
+    png_textp texts = nullptr;
+    const int count = png_get_text(s->Png, s->Info, &texts, nullptr);
+    for (int i = 0; i < count && texts; ++i) {
+      const QByteArray key(texts[i].key);
+      if (key != "Raw profile type exif" && key != "Raw profile type APP1") continue;
+      const size_t length = texts[i].text_length ? texts[i].text_length : texts[i].itxt_length;
+      h->Orientation = ExifOrientation(ExifFromRawProfileText(QByteArray(texts[i].text, qsizetype(length))));
+      break;
+    }
+  }
   const bool trns = png_get_valid(s->Png, s->Info, PNG_INFO_tRNS) != 0;
   h->Alpha = (h->ColourType & PNG_COLOR_MASK_ALPHA) != 0 || trns;
   if (h->ColourType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(s->Png);
@@ -187,7 +206,7 @@ bool DecodePng(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage&
     out.Height = h;
     out.BitCount = BitCountOf(header);
     out.IccProfile = header.Icc;
-    out.Orientation = 1;
+    out.Orientation = header.Orientation;
     return true;
   } catch (const std::exception&) {
     error = QStringLiteral("Not enough memory for a picture of %1 × %2").arg(w).arg(h);

@@ -4,9 +4,11 @@
 // size. An embedded ICC profile is passed on.
 #include "codecs/Codec.h"
 #include "codecs/CodecUtil.h"
+#include "codecs/Exif.h"
 
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include <webp/decode.h>
@@ -80,9 +82,22 @@ bool DecodeWebp(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage
     const bool alpha = config.input.has_alpha != 0;
     const bool whole_canvas = frame.x_offset == 0 && frame.y_offset == 0 && frameW == canvasW && frameH == canvasH;
 
-    // Output size: reduced inside the decoder when a box allows it.
+    int orientation = 1;
+    if (WebPDemuxGetI(demux.get(), WEBP_FF_FORMAT_FLAGS) & EXIF_FLAG) {
+      WebPChunkIterator chunk;
+      if (WebPDemuxGetChunk(demux.get(), "EXIF", 1, &chunk)) {
+        orientation = ExifOrientation(
+            QByteArray(reinterpret_cast<const char*>(chunk.chunk.bytes), qsizetype(chunk.chunk.size)));
+        WebPDemuxReleaseChunkIterator(&chunk);
+      }
+    }
+
+    // Output size: reduced inside the decoder when a box allows it. A
+    // picture stored on its side is measured against the box turned alike.
     int outW = canvasW, outH = canvasH;
-    if (whole_canvas) ReducedDecodeSize(canvasW, canvasH, opt, outW, outH);
+    TDecodeOptions box = opt;
+    if (orientation >= 5 && orientation <= 8) std::swap(box.BoxWidth, box.BoxHeight);
+    if (whole_canvas) ReducedDecodeSize(canvasW, canvasH, box, outW, outH);
     const bool scaled = outW != canvasW || outH != canvasH;
     if (scaled) {
       config.options.use_scaling = 1;
@@ -144,7 +159,7 @@ bool DecodeWebp(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage
     out.Height = canvasH;
     out.BitCount = alpha ? 32 : 24;
     out.IccProfile = icc;
-    out.Orientation = 1;
+    out.Orientation = orientation;
     return true;
   } catch (const std::exception&) {
     error = QStringLiteral("Not enough memory");

@@ -5,6 +5,11 @@
 #   orient_N.jpg / orient_N.tif   a 48 × 32 picture stored with EXIF / TIFF
 #                                 orientation N (1 … 8); reference made with
 #                                 convert -auto-orient
+#   orient_N.png / orient_N.webp  the JPEG's pixels, lossless, with the EXIF
+#                                 orientation as exiv2 stores it in PNG (a
+#                                 "Raw profile type exif" text chunk) and as
+#                                 cwebp carries it over (an EXIF chunk); the
+#                                 JPEG's reference serves
 #   adobe_rgb.jpg                 a photograph in Adobe RGB (1998) with its
 #                                 profile embedded; reference converted to
 #                                 sRGB with convert -profile sRGB.icc
@@ -16,7 +21,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../scripts/deps.sh"
-jkt_install imagemagick exiv2 icc-profiles-free
+jkt_install imagemagick exiv2 icc-profiles-free webp
 IM=/usr/bin/convert
 export MAGICK_TIME=0 SOURCE_DATE_EPOCH=0
 out="$here/colour"
@@ -37,6 +42,9 @@ for n in 1 2 3 4 5 6 7 8; do
   for f in "orient_$n.jpg" "orient_$n.tif"; do
     "$IM" "$out/$f" -auto-orient -depth 8 "$out/$f.ref.ppm"
   done
+  "$IM" "$out/orient_$n.jpg" -strip "$out/orient_$n.png"
+  exiv2 -q -M"set Exif.Image.Orientation Short $n" "$out/orient_$n.png"
+  cwebp -quiet -lossless -metadata exif "$out/orient_$n.png" -o "$out/orient_$n.webp"
 done
 
 # A photograph-like picture in Adobe RGB: sRGB pixels converted into the

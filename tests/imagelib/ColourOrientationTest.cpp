@@ -60,11 +60,13 @@ QByteArray ReadAll(const QString& path)
 // reported.
 TEST(PictureOrientation, EveryOrientationComesUprightFromEveryLoader)
 {
-  for (const char* ext : {"jpg", "tif"}) {
+  for (const char* ext : {"jpg", "tif", "png", "webp"}) {
     for (int n = 1; n <= 8; ++n) {
       const QString name = QStringLiteral("orient_%1.%2").arg(n).arg(QLatin1String(ext));
       SCOPED_TRACE(name.toStdString());
-      const QImage ref = Reference(name);
+      // The PNG and WebP files hold the JPEG's pixels as ImageMagick decoded them.
+      const bool lossless = QLatin1String(ext) == QLatin1String("png") || QLatin1String(ext) == QLatin1String("webp");
+      const QImage ref = Reference(lossless ? QStringLiteral("orient_%1.jpg").arg(n) : name);
       ASSERT_FALSE(ref.isNull());
       const QSize upright = n >= 5 ? QSize(32, 48) : QSize(48, 32);
       ASSERT_EQ(ref.size(), upright);
