@@ -5,11 +5,18 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QGlyphRun>
 #include <QHash>
 #include <QPainter>
+#include <QPainterPath>
+#include <QRawFont>
+#include <QTextLayout>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -85,6 +92,15 @@ QString VisiblePart(const QFont& font, const QString& text, int64_t width)
   return text;
 }
 
+void PreparePainter(QPainter& p, const QFont& font)
+{
+  p.setFont(font);
+  p.setPen(Qt::black);
+  p.setBackground(Qt::white);
+  p.setBackgroundMode(Qt::OpaqueMode);
+  p.setRenderHint(QPainter::TextAntialiasing, font.styleStrategy() != QFont::NoAntialias);
+}
+
 // A white 24-bit bitmap with black text drawn by `draw` on an opaque white cell.
 template <typename DrawFn>
 QImage DrawText(int width, int height, const QFont& font, DrawFn draw)
@@ -94,14 +110,203 @@ QImage DrawText(int width, int height, const QFont& font, DrawFn draw)
   canvas.fill(Qt::white);
   {
     QPainter p(&canvas);
-    p.setFont(font);
-    p.setPen(Qt::black);
-    p.setBackground(Qt::white);
-    p.setBackgroundMode(Qt::OpaqueMode);
-    p.setRenderHint(QPainter::TextAntialiasing, font.styleStrategy() != QFont::NoAntialias);
+    PreparePainter(p, font);
     draw(p, QFontMetrics(font));
   }
   return canvas.convertToFormat(QImage::Format_BGR888);
+}
+
+// ---------------------------------------------------------------- glyph tiles
+//
+// Large glyphs are filled as outlines, which costs far more than anything
+// else in rendering a text, and the same glyphs come back at the same places
+// again and again (every layer of a project in one face and box, the digits
+// of numbers). Where the glyphs of a line reach into disjoint pixel columns,
+// the pixels in a glyph's columns depend on that glyph and its exact place
+// alone. So such a line, once drawn, leaves a tile per glyph, and a later
+// line made only of known glyphs at known places is put together from the
+// tiles, pixel for pixel as drawing it would give. Any other line is drawn.
+
+// The pixels of one glyph's columns as drawn black on white (grey levels:
+// black on white gives equal channels), rows clipped to the canvas.
+struct TGlyphTile {
+  int Left = 0, Top = 0, Width = 0, Height = 0;
+  std::vector<uint8_t> Grey;
+};
+
+constexpr size_t kTileCacheBytes = size_t(48) << 20;  // then all tiles are dropped
+
+struct TGlyphCache {
+  QHash<QString, std::shared_ptr<const TGlyphTile>> Tiles;
+  QHash<QString, QRectF> Reach;  // outline bounds per face, size and glyph
+  size_t Bytes = 0;
+};
+
+TGlyphCache& GlyphCache()
+{
+  thread_local TGlyphCache cache;
+  return cache;
+}
+
+QString FontKey(const QFont& font)
+{
+  return font.key() + QChar(0x1F) + QString::number(int(font.styleStrategy())) + QChar(0x1F) +
+         QString::number(int(font.hintingPreference()));
+}
+
+struct TPlacedGlyph {
+  QString Key;      // glyph, face, size and exact place
+  int Left, Right;  // the columns its outline can reach
+  std::shared_ptr<const TGlyphTile> Tile;
+};
+
+// The glyphs of `text` drawn at (x, baseline) with the columns they reach;
+// false when the line is not one whose glyphs keep apart on the canvas.
+bool PlaceGlyphs(const QFont& font, const QString& text, int x, int baseline, const QSize& canvas,
+                 std::vector<TPlacedGlyph>& placed)
+{
+  if (font.underline() || font.strikeOut() || font.overline() || text.isEmpty()) return false;
+  // Left-to-right text without control characters or marks: laid out here
+  // exactly as the painter lays out a line it draws.
+  for (const QChar c : text) {
+    if (c.unicode() < 0x20 || c.unicode() == 0x7F) return false;
+    switch (c.direction()) {
+      case QChar::DirL: case QChar::DirEN: case QChar::DirES: case QChar::DirET: case QChar::DirCS:
+      case QChar::DirWS: case QChar::DirON: break;
+      default: return false;
+    }
+  }
+  TGlyphCache& cache = GlyphCache();
+  QTextLayout layout(text, font);
+  QTextOption option;
+  option.setTextDirection(Qt::LeftToRight);
+  option.setWrapMode(QTextOption::NoWrap);
+  layout.setTextOption(option);
+  layout.beginLayout();
+  QTextLine line = layout.createLine();
+  if (!line.isValid()) {
+    layout.endLayout();
+    return false;
+  }
+  line.setNumColumns(int(text.size()));
+  layout.endLayout();
+  if (line.textLength() != text.size()) return false;
+  const double lineAscent = line.ascent();
+  const QString common = FontKey(font) + QChar(0x1F) + QString::number(canvas.height()) + QChar(0x1F) +
+                         QString::number(baseline);
+
+  placed.clear();
+  const QList<QGlyphRun> runs = line.glyphRuns();
+  for (const QGlyphRun& run : runs) {
+    if (run.overline() || run.underline() || run.strikeOut()) return false;
+    const QRawFont raw = run.rawFont();
+    const QString face = common + QChar(0x1F) + raw.familyName() + QChar(0x1F) + raw.styleName() + QChar(0x1F) +
+                         QString::number(raw.pixelSize());
+    const QList<quint32> glyphs = run.glyphIndexes();
+    const QList<QPointF> positions = run.positions();
+    for (qsizetype i = 0; i < glyphs.size(); ++i) {
+      const double gx = x + positions[i].x(), gy = positions[i].y() - lineAscent;
+      const double sub = gx * 64;
+      // Places are on the 1/64-pixel grid, on the line's base line.
+      if (sub != std::floor(sub) || gy != 0) return false;
+      const QString glyphKey = face + QChar(0x1F) + QString::number(glyphs[i]);
+      auto r = cache.Reach.constFind(glyphKey);
+      if (r == cache.Reach.constEnd()) {
+        if (cache.Reach.size() > 65536) cache.Reach.clear();
+        r = cache.Reach.insert(glyphKey, raw.pathForGlyph(glyphs[i]).controlPointRect());
+      }
+      if (r->isEmpty()) continue;  // a blank draws nothing
+      // One column more each side for the rounding to the rasteriser's grid.
+      const int left = int(std::floor(gx + r->left())) - 1, right = int(std::ceil(gx + r->right())) + 1;
+      if (left < 0 || right > canvas.width()) return false;
+      placed.push_back({glyphKey + QChar(0x1F) + QString::number(int64_t(sub)), left, right, nullptr});
+    }
+  }
+  std::vector<std::pair<int, int>> columns;
+  columns.reserve(placed.size());
+  for (const TPlacedGlyph& g : placed) columns.push_back({g.Left, g.Right});
+  std::sort(columns.begin(), columns.end());
+  for (size_t i = 1; i < columns.size(); ++i)
+    if (columns[i].first < columns[i - 1].second) return false;
+  return true;
+}
+
+// The tile of a glyph's columns on the drawn 24-bit `canvas`; null when the
+// pixels there are not grey.
+std::shared_ptr<const TGlyphTile> CutTile(const QImage& canvas, const TPlacedGlyph& g)
+{
+  auto tile = std::make_shared<TGlyphTile>();
+  int top = canvas.height(), bottom = -1;
+  for (int y = 0; y < canvas.height(); ++y) {
+    const uint8_t* row = canvas.constScanLine(y) + 3 * size_t(g.Left);
+    for (int x = 0; x < g.Right - g.Left; ++x)
+      if (row[3 * x] != 255 || row[3 * x + 1] != 255 || row[3 * x + 2] != 255) {
+        top = std::min(top, y);
+        bottom = y;
+        break;
+      }
+  }
+  tile->Left = g.Left;
+  tile->Width = g.Right - g.Left;
+  if (bottom < 0) return tile;  // nothing inked
+  tile->Top = top;
+  tile->Height = bottom - top + 1;
+  tile->Grey.resize(size_t(tile->Width) * size_t(tile->Height));
+  for (int y = 0; y < tile->Height; ++y) {
+    const uint8_t* row = canvas.constScanLine(top + y) + 3 * size_t(g.Left);
+    uint8_t* out = tile->Grey.data() + size_t(y) * size_t(tile->Width);
+    for (int x = 0; x < tile->Width; ++x) {
+      if (row[3 * x] != row[3 * x + 1] || row[3 * x] != row[3 * x + 2]) return nullptr;
+      out[x] = row[3 * x];
+    }
+  }
+  return tile;
+}
+
+// One line of black text on a white width × height 24-bit bitmap, its origin
+// at (x, baseline): from tiles when every glyph is known, else drawn.
+QImage DrawTextLine(int width, int height, const QFont& font, const QString& text, int x, int baseline)
+{
+  auto draw = [&] {
+    return DrawText(width, height, font, [&](QPainter& p, const QFontMetrics&) { p.drawText(x, baseline, text); });
+  };
+  std::vector<TPlacedGlyph> placed;
+  if (!PlaceGlyphs(font, text, x, baseline, QSize(width, height), placed)) return draw();
+  TGlyphCache& cache = GlyphCache();
+  bool known = true;
+  for (TPlacedGlyph& g : placed) {
+    auto it = cache.Tiles.constFind(g.Key);
+    if (it == cache.Tiles.constEnd()) known = false;
+    else g.Tile = *it;
+  }
+  if (!known) {
+    QImage canvas = draw();
+    if (canvas.isNull()) return canvas;
+    for (const TPlacedGlyph& g : placed) {
+      if (g.Tile) continue;
+      auto tile = CutTile(canvas, g);
+      if (!tile) continue;
+      if (cache.Bytes > kTileCacheBytes) {
+        cache.Tiles.clear();
+        cache.Bytes = 0;
+      }
+      cache.Bytes += tile->Grey.size() + sizeof(TGlyphTile) + size_t(g.Key.size()) * 2 + 64;
+      cache.Tiles.insert(g.Key, tile);
+    }
+    return canvas;
+  }
+  QImage canvas = NewBitmap(width, height);
+  if (canvas.isNull()) return canvas;
+  for (const TPlacedGlyph& g : placed) {
+    const TGlyphTile& t = *g.Tile;
+    for (int ty = 0; ty < t.Height; ++ty) {
+      uint8_t* row = canvas.scanLine(t.Top + ty) + 3 * size_t(t.Left);
+      const uint8_t* grey = t.Grey.data() + size_t(ty) * size_t(t.Width);
+      for (int tx = 0; tx < t.Width; ++tx)
+        if (grey[tx] != 255) row[3 * tx] = row[3 * tx + 1] = row[3 * tx + 2] = grey[tx];
+    }
+  }
+  return canvas;
 }
 
 void Blur(QImage& t, int height)
@@ -198,8 +403,8 @@ void RenderTextBitmap(const QString& text, const QString& fontName, TColor color
   const int wW = int(TextWidth(font, QStringLiteral("W")));
   const int64_t width = TextWidth(font, text, kMaxCanvasWidth) + wW;
   const QString drawn = width > kMaxCanvasWidth ? VisiblePart(font, text, kMaxCanvasWidth) : text;
-  QImage t = DrawText(int(std::min<int64_t>(width, kMaxCanvasWidth)), h, font,
-                      [&](QPainter& p, const QFontMetrics& fm) { p.drawText(wW / 2, fm.ascent(), drawn); });
+  const int canvasWidth = std::max(int(std::min<int64_t>(width, kMaxCanvasWidth)), 1);
+  QImage t = DrawTextLine(canvasWidth, std::max(h, 1), font, drawn, wW / 2, QFontMetrics(font).ascent());
   if (t.isNull()) {  // not enough memory: nothing is drawn
     picture = mask = QImage();
     return;
