@@ -78,6 +78,20 @@ hex() { printf '%s\r\n' "$@" | od -An -tx1 -v | tr -d ' \n' | tr a-f A-F; }
   done
 } | project tracks
 
+# Texts that come back in one face and box, where glyphs drawn once are
+# reused: digits in several places, letters that kern or lean into each other.
+{
+  head_ini 81
+  texts=("Layer 7" "Layer 17" "Layer 71" "AVAV Ty" "1999" "Layer 1999")
+  for ((n = 1; n <= 80; n++)); do
+    printf '[Layer%d]\nLeft=%d\nTop=%d\nText=%s\nFontName=%s\nColor=%d\nFontStyles=%s\nShadow=%d\n' \
+      "$n" $(((n * 37) % 400)) $(((n * 53) % 440)) "${texts[n % 6]}" \
+      "$([ $(((n / 40) % 2)) = 0 ] && echo DejaVu Sans || echo DejaVu Serif)" $(((n * 7919) % 16777216)) \
+      "$([ $(((n / 20) % 2)) = 0 ] || echo fsItalic)" $((n % 2))
+    printf 'Smooth=%d\nLineSpace=0\nBoundWidth=%d\nBoundHeight=%d\n' $(((n / 10) % 2)) 150 $((n % 3 == 0 ? 90 : 50))
+  done
+} | project repeat
+
 # A long text: the width search and the visible part of a wide canvas.
 long=$(for ((i = 0; i < 3000; i++)); do printf 'word%d ' "$i"; done)
 {
