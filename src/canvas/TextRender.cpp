@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <vector>
 
 namespace {
@@ -263,15 +264,50 @@ std::shared_ptr<const TGlyphTile> CutTile(const QImage& canvas, const TPlacedGly
   return tile;
 }
 
+// Grey levels to a 24-bit bitmap, reduced by the factor 4 the way
+// ShrinkBitmap reduces (each pixel the sum of its 4 × 4 cell shifted right by
+// 4; a remainder of rows or columns dropped) or taken as they are.
+QImage GreyToBitmap(const std::vector<uint8_t>& grey, int width, int height, bool shrink)
+{
+  const int nw = shrink ? width / 4 : width, nh = shrink ? height / 4 : height;
+  QImage out(nw, nh, QImage::Format_BGR888);
+  if (out.isNull()) return out;
+  std::vector<uint16_t> sums(size_t(nw) * 4);
+  for (int oy = 0; oy < nh; ++oy) {
+    uint8_t* o = out.scanLine(oy);
+    if (!shrink) {
+      const uint8_t* g = grey.data() + size_t(oy) * size_t(width);
+      for (int x = 0; x < nw; ++x) o[3 * x] = o[3 * x + 1] = o[3 * x + 2] = g[x];
+      continue;
+    }
+    std::fill(sums.begin(), sums.end(), uint16_t(0));
+    for (int r = 0; r < 4; ++r) {
+      const uint8_t* g = grey.data() + size_t(4 * oy + r) * size_t(width);
+      for (size_t j = 0; j < sums.size(); ++j) sums[j] = uint16_t(sums[j] + g[j]);
+    }
+    for (int x = 0; x < nw; ++x) {
+      const uint8_t v = uint8_t((uint32_t(sums[4 * x]) + sums[4 * x + 1] + sums[4 * x + 2] + sums[4 * x + 3]) >> 4);
+      o[3 * x] = o[3 * x + 1] = o[3 * x + 2] = v;
+    }
+  }
+  return out;
+}
+
 // One line of black text on a white width × height 24-bit bitmap, its origin
-// at (x, baseline): from tiles when every glyph is known, else drawn.
-QImage DrawTextLine(int width, int height, const QFont& font, const QString& text, int x, int baseline)
+// at (x, baseline), reduced by the factor 4 with ShrinkBitmap when `shrink`:
+// from tiles when every glyph is known, else drawn.
+QImage DrawTextLine(int width, int height, const QFont& font, const QString& text, int x, int baseline, bool shrink)
 {
   auto draw = [&] {
-    return DrawText(width, height, font, [&](QPainter& p, const QFontMetrics&) { p.drawText(x, baseline, text); });
+    QImage t = DrawText(width, height, font, [&](QPainter& p, const QFontMetrics&) { p.drawText(x, baseline, text); });
+    return t;
+  };
+  auto finish = [&](QImage t) {
+    if (shrink && !t.isNull()) ShrinkBitmap(t, 4);
+    return t;
   };
   std::vector<TPlacedGlyph> placed;
-  if (!PlaceGlyphs(font, text, x, baseline, QSize(width, height), placed)) return draw();
+  if (!PlaceGlyphs(font, text, x, baseline, QSize(width, height), placed)) return finish(draw());
   TGlyphCache& cache = GlyphCache();
   bool known = true;
   for (TPlacedGlyph& g : placed) {
@@ -293,20 +329,26 @@ QImage DrawTextLine(int width, int height, const QFont& font, const QString& tex
       cache.Bytes += tile->Grey.size() + sizeof(TGlyphTile) + size_t(g.Key.size()) * 2 + 64;
       cache.Tiles.insert(g.Key, tile);
     }
-    return canvas;
+    return finish(canvas);
   }
-  QImage canvas = NewBitmap(width, height);
-  if (canvas.isNull()) return canvas;
+  // A line smaller than one cell of the reduction is left to ShrinkBitmap.
+  const bool small = shrink && (width < 4 || height < 4);
+  std::vector<uint8_t> grey;
+  try {
+    grey.assign(size_t(width) * size_t(height), 255);
+  } catch (const std::bad_alloc&) {
+    return QImage();
+  }
   for (const TPlacedGlyph& g : placed) {
     const TGlyphTile& t = *g.Tile;
     for (int ty = 0; ty < t.Height; ++ty) {
-      uint8_t* row = canvas.scanLine(t.Top + ty) + 3 * size_t(t.Left);
-      const uint8_t* grey = t.Grey.data() + size_t(ty) * size_t(t.Width);
-      for (int tx = 0; tx < t.Width; ++tx)
-        if (grey[tx] != 255) row[3 * tx] = row[3 * tx + 1] = row[3 * tx + 2] = grey[tx];
+      uint8_t* row = grey.data() + size_t(t.Top + ty) * size_t(width) + size_t(t.Left);
+      const uint8_t* tile = t.Grey.data() + size_t(ty) * size_t(t.Width);
+      for (int tx = 0; tx < t.Width; ++tx) row[tx] = std::min(row[tx], tile[tx]);
     }
   }
-  return canvas;
+  if (small) return finish(GreyToBitmap(grey, width, height, false));
+  return GreyToBitmap(grey, width, height, shrink);
 }
 
 void Blur(QImage& t, int height)
@@ -404,12 +446,11 @@ void RenderTextBitmap(const QString& text, const QString& fontName, TColor color
   const int64_t width = TextWidth(font, text, kMaxCanvasWidth) + wW;
   const QString drawn = width > kMaxCanvasWidth ? VisiblePart(font, text, kMaxCanvasWidth) : text;
   const int canvasWidth = std::max(int(std::min<int64_t>(width, kMaxCanvasWidth)), 1);
-  QImage t = DrawTextLine(canvasWidth, std::max(h, 1), font, drawn, wW / 2, QFontMetrics(font).ascent());
+  QImage t = DrawTextLine(canvasWidth, std::max(h, 1), font, drawn, wW / 2, QFontMetrics(font).ascent(), smooth);
   if (t.isNull()) {  // not enough memory: nothing is drawn
     picture = mask = QImage();
     return;
   }
-  if (smooth) ShrinkBitmap(t, 4);
   const int offset = std::min(-1, -(boxHeight - 6) / 40);
   Finish(t, color, shadow, h, offset, boxWidth, boxHeight, picture, mask);
 }
