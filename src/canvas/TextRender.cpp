@@ -368,6 +368,28 @@ void Blur(QImage& t, int height)
   }
 }
 
+// BlendBitmap (t, a bitmap of t's size filled with `color`, &mask, offset,
+// offset, 0, per channel), without making the colour bitmap: where the mask
+// is 255 the blend leaves t as it is, so only the other bytes are worked.
+void BlendFlat(QImage& t, TColor color, const QImage& mask, int offset)
+{
+  const QImage one = NewBitmap(1, 1, color);
+  const uint8_t c[3] = {one.constScanLine(0)[0], one.constScanLine(0)[1], one.constScanLine(0)[2]};
+  const int w = std::min(t.width(), mask.width()), h = std::min(t.height(), mask.height());
+  // Destination (x, y) takes the mask at (x - offset, y - offset); offset < 0.
+  const int x0 = std::max(offset, 0), y0 = std::max(offset, 0);
+  const int x1 = std::min(w + offset, t.width()), y1 = std::min(h + offset, t.height());
+  for (int y = y0; y < y1; ++y) {
+    uint8_t* d = t.scanLine(y) + 3 * x0;
+    const uint8_t* m = mask.constScanLine(y - offset) + 3 * (x0 - offset);
+    const int n = 3 * (x1 - x0);
+    for (int i = 0; i < n; ++i) {
+      if (m[i] == 255) continue;
+      d[i] = uint8_t((c[i % 3] * (255 - m[i]) + d[i] * m[i]) / 255);
+    }
+  }
+}
+
 // From the drawn text T to the finished picture and mask: shadow or flat
 // colour, crop to the ink, reduce into the box, centre.
 void Finish(QImage t, TColor color, bool shadow, int blurHeight, int offset, int boxWidth, int boxHeight,
@@ -377,10 +399,10 @@ void Finish(QImage t, TColor color, bool shadow, int blurHeight, int offset, int
   if (shadow) {
     const QImage q = t.copy();
     Blur(t, blurHeight);
-    BlendBitmap(t, NewBitmap(t.width(), t.height(), 0x000000), &q, offset, offset, 0, true);
+    BlendFlat(t, 0x000000, q, offset);
     s = t.copy();
     FillBitmap(t, 0x000000);
-    BlendBitmap(t, NewBitmap(t.width(), t.height(), color), &q, offset, offset, 0, true);
+    BlendFlat(t, color, q, offset);
     CropToContent(s, t);
   } else {
     s = t.copy();
