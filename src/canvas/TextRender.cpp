@@ -21,6 +21,12 @@
 
 namespace {
 
+QHash<QString, int>& FontSizes()
+{
+  thread_local QHash<QString, int> sizes;
+  return sizes;
+}
+
 // A font of the face and styles whose cell (ascent plus descent) is exactly
 // `cellHeight` pixels where the face allows it, otherwise the largest cell
 // below it. The pixel size found is remembered per face, styles and height.
@@ -35,7 +41,7 @@ QFont FontForCell(const QString& face, uint8_t styles, int cellHeight, bool anti
   font.setHintingPreference(QFont::PreferNoHinting);
   cellHeight = std::max(cellHeight, 1);
 
-  thread_local QHash<QString, int> sizes;
+  QHash<QString, int>& sizes = FontSizes();
   const QString key = face + QChar(0x1F) + QString::number(styles) + QChar(0x1F) + QString::number(cellHeight);
   auto it = sizes.constFind(key);
   if (it != sizes.constEnd()) {
@@ -429,6 +435,15 @@ void Finish(QImage t, TColor color, bool shadow, int blurHeight, int offset, int
 }
 
 }  // namespace
+
+void ClearTextRenderCaches()
+{
+  FontSizes().clear();
+  TGlyphCache& cache = GlyphCache();
+  cache.Tiles.clear();
+  cache.Reach.clear();
+  cache.Bytes = 0;
+}
 
 QString TrackLineForDisplay(const QString& line)
 {
