@@ -142,6 +142,7 @@ struct TGlyphTile {
 };
 
 constexpr size_t kTileCacheBytes = size_t(48) << 20;  // then all tiles are dropped
+constexpr qsizetype kMaxTiledText = 256;
 
 struct TGlyphCache {
   QHash<QString, std::shared_ptr<const TGlyphTile>> Tiles;
@@ -172,7 +173,10 @@ struct TPlacedGlyph {
 bool PlaceGlyphs(const QFont& font, const QString& text, int x, int baseline, const QSize& canvas,
                  std::vector<TPlacedGlyph>& placed)
 {
-  if (font.underline() || font.strikeOut() || font.overline() || text.isEmpty()) return false;
+  // Long texts are not the ones that come back; laying them out once more
+  // would cost more than tiles could save.
+  if (font.underline() || font.strikeOut() || font.overline() || text.isEmpty() || text.size() > kMaxTiledText)
+    return false;
   // Left-to-right text without control characters or marks: laid out here
   // exactly as the painter lays out a line it draws.
   for (const QChar c : text) {
