@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <vector>
@@ -354,7 +355,7 @@ QImage DrawTextLine(int width, int height, const QFont& font, const QString& tex
     for (int ty = 0; ty < t.Height; ++ty) {
       uint8_t* row = grey.data() + size_t(t.Top + ty) * size_t(width) + size_t(t.Left);
       const uint8_t* tile = t.Grey.data() + size_t(ty) * size_t(t.Width);
-      for (int tx = 0; tx < t.Width; ++tx) row[tx] = std::min(row[tx], tile[tx]);
+      std::memcpy(row, tile, size_t(t.Width));  // the columns are this glyph's alone
     }
   }
   if (small) return finish(GreyToBitmap(grey, width, height, false));
@@ -392,10 +393,9 @@ void BlendFlat(QImage& t, TColor color, const QImage& mask, int offset)
   for (int y = y0; y < y1; ++y) {
     uint8_t* d = t.scanLine(y) + 3 * x0;
     const uint8_t* m = mask.constScanLine(y - offset) + 3 * (x0 - offset);
-    const int n = 3 * (x1 - x0);
-    for (int i = 0; i < n; ++i) {
-      if (m[i] == 255) continue;
-      d[i] = uint8_t((c[i % 3] * (255 - m[i]) + d[i] * m[i]) / 255);
+    for (int x = x0; x < x1; ++x, d += 3, m += 3) {
+      if ((m[0] & m[1] & m[2]) == 255) continue;
+      for (int k = 0; k < 3; ++k) d[k] = uint8_t((c[k] * (255 - m[k]) + d[k] * m[k]) / 255);
     }
   }
 }
