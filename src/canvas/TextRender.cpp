@@ -329,6 +329,15 @@ QImage DrawTextLine(int width, int height, const QFont& font, const QString& tex
   if (!known) {
     QImage canvas = draw();
     if (canvas.isNull()) return canvas;
+    // Ink outside every glyph's columns would mean the outlines reach further
+    // than measured: nothing is remembered from such a line.
+    std::vector<uint8_t> claimed(size_t(width), 0);
+    for (const TPlacedGlyph& g : placed) std::fill(claimed.begin() + g.Left, claimed.begin() + g.Right, uint8_t(1));
+    for (int y = 0; y < canvas.height(); ++y) {
+      const uint8_t* row = canvas.constScanLine(y);
+      for (int x = 0; x < canvas.width(); ++x)
+        if (!claimed[size_t(x)] && (row[3 * x] & row[3 * x + 1] & row[3 * x + 2]) != 255) return finish(canvas);
+    }
     for (const TPlacedGlyph& g : placed) {
       if (g.Tile) continue;
       auto tile = CutTile(canvas, g);
