@@ -15,5 +15,9 @@ void RenderTracksBitmap(const QStringList& tracks, const QString& fontName, TCol
                         bool shadow, bool smooth, int lineSpace, int boxWidth, int boxHeight, uint8_t alignment,
                         QImage& picture, QImage& mask);
 
+// Forgets the font sizes and glyph tiles remembered from earlier texts
+// (rendering stays the same, only slower until they are found again).
+void ClearTextRenderCaches();
+
 // The line as drawn: the first "|||" replaced by one blank.
 QString TrackLineForDisplay(const QString& line);

@@ -97,7 +97,7 @@ QString TIniFile::DecodeText(const QByteArray& bytes)
 
 void TIniFile::LoadFromBytes(const QByteArray& bytes)
 {
-  m_sections.clear();
+  Clear();
   const QString text = DecodeText(bytes);
   const qsizetype n = text.size();
   qsizetype pos = 0;
@@ -113,7 +113,7 @@ void TIniFile::LoadFromBytes(const QByteArray& bytes)
     if (t.startsWith('[')) {
       qsizetype close = t.indexOf(']');
       if (close < 0) close = t.size();
-      m_sections.push_back(TSection{t.mid(1, close - 1).trimmed(), true, {}});
+      AddSection(t.mid(1, close - 1).trimmed());
       continue;
     }
     if (m_sections.empty()) m_sections.push_back(TSection{QString(), false, {}});
@@ -133,7 +133,7 @@ void TIniFile::LoadFromBytes(const QByteArray& bytes)
 
 bool TIniFile::LoadFromFile(const QString& fileName, QString* error, qint64 maxBytes)
 {
-  m_sections.clear();
+  Clear();
   QFile f;
   QString why;
   if (!OpenRegularFile(fileName, f, &why)) {
@@ -189,11 +189,29 @@ bool TIniFile::SaveToFile(const QString& fileName, QString* error) const
 
 // ---------------------------------------------------------------- lookup
 
+TIniFile::TSection& TIniFile::AddSection(const QString& name)
+{
+  m_sections.push_back(TSection{name, true, {}});
+  // Lookups find the first section of a name, as a scan from the top would.
+  const QString key = name.toCaseFolded();
+  if (!m_index.contains(key)) m_index.insert(key, m_sections.size() - 1);
+  return m_sections.back();
+}
+
+void TIniFile::RebuildIndex()
+{
+  m_index.clear();
+  for (size_t i = 0; i < m_sections.size(); ++i) {
+    if (!m_sections[i].HasHeader) continue;
+    const QString key = m_sections[i].Name.toCaseFolded();
+    if (!m_index.contains(key)) m_index.insert(key, i);
+  }
+}
+
 const TIniFile::TSection* TIniFile::FindSection(const QString& name) const
 {
-  for (const TSection& s : m_sections)
-    if (s.HasHeader && s.Name.compare(name, Qt::CaseInsensitive) == 0) return &s;
-  return nullptr;
+  auto it = m_index.constFind(name.toCaseFolded());
+  return it == m_index.constEnd() ? nullptr : &m_sections[*it];
 }
 
 TIniFile::TSection* TIniFile::FindSection(const QString& name)
@@ -270,10 +288,7 @@ bool TIniFile::ReadBool(const QString& section, const QString& key, bool default
 void TIniFile::WriteString(const QString& section, const QString& key, const QString& value)
 {
   TSection* s = FindSection(section);
-  if (!s) {
-    m_sections.push_back(TSection{section, true, {}});
-    s = &m_sections.back();
-  }
+  if (!s) s = &AddSection(section);
   if (TEntry* e = FindEntry(*s, key)) {
     e->Value = OneLine(value);
     return;
@@ -310,6 +325,7 @@ void TIniFile::EraseSection(const QString& section)
   for (auto it = m_sections.begin(); it != m_sections.end(); ++it)
     if (it->HasHeader && it->Name.compare(section, Qt::CaseInsensitive) == 0) {
       m_sections.erase(it);
+      RebuildIndex();
       return;
     }
 }

@@ -9,6 +9,7 @@
 // valid UTF-8, otherwise as Windows-1252, so files made on Windows open.
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -31,7 +32,11 @@ public:
   // over the old one, so a failed write never leaves a half-written file.
   bool SaveToFile(const QString& fileName, QString* error = nullptr) const;
 
-  void Clear() { m_sections.clear(); }
+  void Clear()
+  {
+    m_sections.clear();
+    m_index.clear();
+  }
 
   bool SectionExists(const QString& section) const;
   bool ValueExists(const QString& section, const QString& key) const;
@@ -75,5 +80,12 @@ private:
   static const TEntry* FindEntry(const TSection& s, const QString& key);
   static TEntry* FindEntry(TSection& s, const QString& key);
 
+  // Appends a section with a header and notes it in the index.
+  TSection& AddSection(const QString& name);
+  void RebuildIndex();
+
   std::vector<TSection> m_sections;
+  // Case-folded section name -> position of the first section of that name,
+  // so a lookup costs the same in a file of a thousand sections.
+  QHash<QString, size_t> m_index;
 };

@@ -197,3 +197,30 @@ TEST(TextRender, VeryLongTextFitsItsBox)
   EXPECT_EQ(picture.size(), QSize(4000, 4000));
   EXPECT_EQ(mask.size(), QSize(4000, 4000));
 }
+
+// Lines put together from glyphs remembered from earlier lines (the same
+// face and box, glyphs at the same places) are the lines drawn afresh, pixel
+// for pixel, with and without smoothing and shadow.
+TEST(TextRender, RememberedGlyphsGiveTheFreshlyDrawnText)
+{
+  const QString face = QStringLiteral("DejaVu Sans");
+  for (int mode = 0; mode < 4; ++mode) {
+    const bool smooth = mode & 1, shadow = mode & 2;
+    SCOPED_TRACE(mode);
+    auto render = [&](const QString& text, QImage& pic, QImage& mask) {
+      RenderTextBitmap(text, face, 0x3060C0, 0, shadow, smooth, 240, 80, pic, mask);
+    };
+    QImage freshPic, freshMask;
+    ClearTextRenderCaches();
+    render("Layer 77", freshPic, freshMask);
+    ClearTextRenderCaches();
+    QImage pic, mask;
+    render("Layer 17", pic, mask);
+    render("Layer 71", pic, mask);
+    render("Layer 77", pic, mask);  // every glyph known by now
+    EXPECT_TRUE(SamePixels(pic, freshPic));
+    EXPECT_TRUE(SamePixels(mask, freshMask));
+    render("Layer 77", pic, mask);
+    EXPECT_TRUE(SamePixels(pic, freshPic));
+  }
+}

@@ -46,6 +46,10 @@ TEST(IniFile, ReadsAnyLineEndAndFirstMatchWins)
   EXPECT_EQ(ini.ReadString("B", "z", "default"), "");
   EXPECT_EQ(ini.ReadString("B", "missing", "default"), "default");
   EXPECT_EQ(ini.ReadString("Missing", "z", "d"), "d");
+  // With the first one gone, the second section of the name is found.
+  ini.EraseSection("a");
+  EXPECT_EQ(ini.ReadInteger("A", "x", 0), 3);
+  EXPECT_TRUE(ini.ValueExists("B", "z"));
 }
 
 TEST(IniFile, LongValuesAreReadWhole)
