@@ -261,6 +261,7 @@ bool TCoverDocument::RenderPictureLayer(TLayer& layer, const QString& source, in
 bool TCoverDocument::AddPictureLayer(int left, int top, const QString& fileName, int softV, int softH,
                                      int sourceWidth, int sourceHeight, QString* problem)
 {
+  TStepScope step(*this);
   TLayer l;
   if (!RenderPictureLayer(l, fileName, std::min(940, sourceWidth), std::min(940, sourceHeight),
                           std::min(470, sourceWidth / 3), std::min(470, sourceHeight / 3), problem))
@@ -284,6 +285,7 @@ bool TCoverDocument::LoadPictureLayer(int left, int top, const QString& fileName
                                       int actualWidth, int actualHeight, int boundWidth, int boundHeight,
                                       QString* problem)
 {
+  TStepScope step(*this);
   TLayer l;
   if (!RenderPictureLayer(l, fileName, std::min(940, actualWidth), std::min(940, actualHeight), boundWidth,
                           boundHeight, problem))
@@ -305,6 +307,7 @@ bool TCoverDocument::LoadPictureLayer(int left, int top, const QString& fileName
 
 void TCoverDocument::AdoptLayers(TCoverDocument&& other)
 {
+  TStepScope step(*this);
   m_layers = std::move(other.m_layers);
   m_topSlot = other.m_topSlot;
   m_background = other.m_background;
@@ -327,6 +330,7 @@ void TCoverDocument::AdoptLayers(TCoverDocument&& other)
   }
   Repaint();
   m_modified = false;
+  ForgetHistory();
 }
 
 void TCoverDocument::LayerCaption(int number, QString& kind, QString& caption) const
@@ -352,6 +356,7 @@ void TCoverDocument::LayerCaption(int number, QString& kind, QString& caption) c
 void TCoverDocument::AddTextLayer(int left, int top, const QString& text, const QString& fontName, TColor color,
                                   uint8_t fontStyles, bool shadow, bool smooth, int boundWidth, int boundHeight)
 {
+  TStepScope step(*this);
   StoreText(AppendLayer(), left, top, text, fontName, color, fontStyles, shadow, smooth, boundWidth, boundHeight);
   LayerAdded(QStringLiteral("Text"), text);
 }
@@ -360,6 +365,7 @@ void TCoverDocument::AddTracksLayer(int left, int top, const QStringList& tracks
                                     TColor color, uint8_t fontStyles, bool shadow, bool smooth, int lineSpace,
                                     int boundWidth, int boundHeight, uint8_t alignment)
 {
+  TStepScope step(*this);
   StoreTracks(AppendLayer(), left, top, tracks, fontName, color, fontStyles, shadow, smooth, lineSpace, boundWidth,
               boundHeight, alignment);
   QString kind, caption;
@@ -410,6 +416,7 @@ void TCoverDocument::StoreFontValues(TLayer& l, int left, int top, const QString
 void TCoverDocument::UpdatePictureLayer(int number, int left, int top, const QString& workFile, int softV,
                                         int softH, int width, int height)
 {
+  TStepScope step(*this);
   const int slot = SlotOf(number);
   if (slot < 0 || number > LayerCount() - 1) return;
   TLayer& l = m_layers[size_t(slot)];
@@ -439,6 +446,7 @@ void TCoverDocument::UpdatePictureLayer(int number, int left, int top, const QSt
 void TCoverDocument::SetLayerBitmaps(int number, int left, int top, int softV, int softH, const QImage& newPicture,
                                      const QImage& newMask)
 {
+  TStepScope step(*this);
   const int slot = SlotOf(number);
   if (slot < 0 || number > LayerCount() - 1) return;
   TLayer& l = m_layers[size_t(slot)];
@@ -458,6 +466,7 @@ void TCoverDocument::UpdateTextLayer(int number, int left, int top, const QStrin
                                      TColor color, uint8_t fontStyles, bool shadow, bool smooth, int boundWidth,
                                      int boundHeight)
 {
+  TStepScope step(*this);
   const int slot = SlotOf(number);
   if (slot < 0 || number > LayerCount() - 1) return;
   StoreText(m_layers[size_t(slot)], left, top, text, fontName, color, fontStyles, shadow, smooth, boundWidth,
@@ -472,6 +481,7 @@ void TCoverDocument::UpdateTracksLayer(int number, int left, int top, const QStr
                                        bool smooth, int lineSpace, int boundWidth, int boundHeight,
                                        uint8_t alignment)
 {
+  TStepScope step(*this);
   const int slot = SlotOf(number);
   if (slot < 0 || number > LayerCount() - 1) return;
   StoreTracks(m_layers[size_t(slot)], left, top, tracks, fontName, color, fontStyles, shadow, smooth, lineSpace,
@@ -484,6 +494,7 @@ void TCoverDocument::UpdateTracksLayer(int number, int left, int top, const QStr
 void TCoverDocument::SetBackground(const QString& fileName, uint8_t imageMode, TColor startColor, int32_t endColor,
                                    bool vertical, bool showImage)
 {
+  TStepScope step(*this);
   m_background = TBackgroundInfo{fileName, imageMode, startColor, endColor, vertical, showImage};
   QImage b = NewBitmap(CoverSize, CoverSize);
   const QImage m = NewBitmap(CoverSize, CoverSize, 0x000000);
@@ -514,6 +525,7 @@ void TCoverDocument::SetBackground(const QString& fileName, uint8_t imageMode, T
 
 void TCoverDocument::MoveLayerTo(int number, int left, int top)
 {
+  TStepScope step(*this);
   const int slot = SlotOf(number);
   if (slot < 0) return;
   m_layers[size_t(slot)].Left = left;
@@ -522,6 +534,7 @@ void TCoverDocument::MoveLayerTo(int number, int left, int top)
 
 void TCoverDocument::SetLayerRect(int number, int left, int top, int width, int height)
 {
+  TStepScope step(*this);
   const int slot = SlotOf(number);
   if (slot < 0) return;
   TLayer& l = m_layers[size_t(slot)];
@@ -542,6 +555,7 @@ void TCoverDocument::RecomputeTopSlot()
 
 void TCoverDocument::DeleteLayer(int number)
 {
+  TStepScope step(*this);
   if (number <= 0 || number > LayerCount() - 1) return;
   SetMarksTimer(false);
   const int i = SlotOf(number);
@@ -576,6 +590,7 @@ void TCoverDocument::DeleteLayer(int number)
 
 void TCoverDocument::MoveLayerUp(int& number)
 {
+  TStepScope step(*this);
   if (number < 1 || number >= LayerCount() - 1) return;
   const int i = SlotOf(number);
   const int a = m_layers[size_t(i)].Next;
@@ -601,6 +616,7 @@ void TCoverDocument::MoveLayerUp(int& number)
 
 void TCoverDocument::MoveLayerDown(int& number)
 {
+  TStepScope step(*this);
   if (number < 2 || number > LayerCount() - 1) return;
   const int i = SlotOf(number);
   const int b = m_layers[size_t(i)].Prev;    // the layer directly below
@@ -645,6 +661,7 @@ void TCoverDocument::SelectLayer(int number)
 
 void TCoverDocument::EditSelected(bool allowBackground)
 {
+  TStepScope step(*this);
   if (m_selectedSlot >= 0 && m_selectedNumber > 0) {
     const int n = m_selectedNumber;
     switch (LayerKind(n)) {
@@ -665,11 +682,13 @@ void TCoverDocument::EditSelected(bool allowBackground)
 
 void TCoverDocument::EditBackground()
 {
+  TStepScope step(*this);
   if (OnEditBackground) OnEditBackground(m_background);
 }
 
 void TCoverDocument::NewCover()
 {
+  TStepScope step(*this);
   m_layers.resize(1);
   m_layers[0].Prev = m_layers[0].Next = 0;
   m_topSlot = 0;
@@ -680,6 +699,67 @@ void TCoverDocument::NewCover()
   SetMarksTimer(false);
   Redraw();
   m_modified = false;
+  ForgetHistory();
+}
+
+// ---------------------------------------------------------------- steps
+
+void TCoverDocument::BeginStep()
+{
+  if (m_stepDepth++ == 0 && OnStepBegin) OnStepBegin();
+}
+
+void TCoverDocument::EndStep()
+{
+  if (m_stepDepth <= 0 || --m_stepDepth > 0) return;
+  if (m_resetPending) {
+    m_resetPending = false;
+    if (OnHistoryReset) OnHistoryReset();
+  } else if (OnStepEnd) {
+    OnStepEnd();
+  }
+}
+
+void TCoverDocument::ForgetHistory()
+{
+  if (m_stepDepth > 0) m_resetPending = true;
+  else if (OnHistoryReset) OnHistoryReset();
+}
+
+void TCoverDocument::MarkSaved()
+{
+  m_modified = false;
+  if (OnSaved) OnSaved();
+}
+
+TCoverState TCoverDocument::TakeState() const
+{
+  return TCoverState{m_layers, m_topSlot, m_background, m_selectedNumber};
+}
+
+void TCoverDocument::RestoreState(const TCoverState& state)
+{
+  if (state.Layers.empty()) return;
+  m_layers = state.Layers;
+  m_topSlot = state.TopSlot;
+  m_background = state.Background;
+  m_selectedNumber = -1;
+  m_selectedSlot = -1;
+  SetMarksTimer(false);
+  Compose();
+  if (OnLayersReplaced) OnLayersReplaced();
+  const int n = state.SelectedNumber;
+  SelectLayer(n > 0 && n < LayerCount() ? n : -1);
+  Repaint();
+}
+
+void TCoverDocument::ShareBitmaps(const TCoverState& state)
+{
+  if (state.Layers.size() != m_layers.size()) return;
+  for (size_t i = 0; i < m_layers.size(); ++i) {
+    m_layers[i].Picture = state.Layers[i].Picture;
+    m_layers[i].Mask = state.Layers[i].Mask;
+  }
 }
 
 // ---------------------------------------------------------------- rendering
