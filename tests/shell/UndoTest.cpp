@@ -62,9 +62,17 @@ protected:
     Button(button)->click();
     Click(canvas(), at);
   }
-  void Undo() { QTest::keyClick(frm.get(), Qt::Key_Z, Qt::ControlModifier); }
-  void RedoShiftZ() { QTest::keyClick(frm.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier); }
-  void RedoY() { QTest::keyClick(frm.get(), Qt::Key_Y, Qt::ControlModifier); }
+  // Keys reach the window's shortcuts once it is active again after a
+  // dialog, as the desktop makes it.
+  void Key(Qt::Key key, Qt::KeyboardModifiers mods)
+  {
+    frm->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frm.get()));
+    QTest::keyClick(frm.get(), key, mods);
+  }
+  void Undo() { Key(Qt::Key_Z, Qt::ControlModifier); }
+  void RedoShiftZ() { Key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier); }
+  void RedoY() { Key(Qt::Key_Y, Qt::ControlModifier); }
 
   QTemporaryDir dir;
   std::unique_ptr<TSettings> settings;
