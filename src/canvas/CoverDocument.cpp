@@ -858,14 +858,16 @@ void TCoverDocument::BuildOutline(int slot)
     if (c >= 0 && r >= 0 && c < OutlineSize && r < OutlineSize) m_outline[size_t(c) * OutlineSize + size_t(r)] = v;
   };
   const int maxX = std::min(w, OutlineSize - 7), maxY = std::min(h, OutlineSize - 7);
-  auto blue = [&](int x, int y) { return mask.constScanLine(y)[3 * x]; };
   for (int y = 0; y < maxY; ++y) {
+    const uint8_t* rows[3] = {y > 0 ? mask.constScanLine(y - 1) : nullptr, mask.constScanLine(y),
+                              y + 1 < h ? mask.constScanLine(y + 1) : nullptr};
+    const bool edgeRow = y == 0 || y == h - 1;
     for (int x = 0; x < maxX; ++x) {
-      if (blue(x, y) != 0) continue;
-      bool edge = x == 0 || y == 0 || x == w - 1 || y == h - 1;
-      for (int dy = -1; dy <= 1 && !edge; ++dy)
+      if (rows[1][3 * x] != 0) continue;
+      bool edge = edgeRow || x == 0 || x == w - 1;
+      for (int dy = 0; dy < 3 && !edge; ++dy)
         for (int dx = -1; dx <= 1 && !edge; ++dx)
-          if ((dx || dy) && blue(x + dx, y + dy) == 255) edge = true;
+          if ((dx || dy != 1) && rows[dy][3 * (x + dx)] == 255) edge = true;
       set(x + 7, y + 7, edge ? 127 : 255);
     }
   }

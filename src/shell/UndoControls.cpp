@@ -4,6 +4,7 @@
 #include "shell/Main.h"
 
 #include <QAction>
+#include <QBoxLayout>
 #include <QListWidget>
 #include <QSignalBlocker>
 #include <QToolBar>
@@ -11,15 +12,15 @@
 
 namespace {
 
+// A small button showing only its picture; the tool tip names it.
 QToolButton* MakeToolButton(QWidget* parent, const QString& name, QAction* action)
 {
   auto* b = new QToolButton(parent);
   b->setObjectName(name);
   b->setDefaultAction(action);
-  b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-  b->setIconSize(QSize(32, 32));
+  b->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  b->setIconSize(QSize(20, 20));
   b->setAutoRaise(true);
-  b->setMinimumWidth(48);
   return b;
 }
 
@@ -54,9 +55,16 @@ TUndoControls::TUndoControls(TfrmMain& main) : QObject(&main), m_main(main)
         break;
       }
     }
+    // The two stand one above the other, so that the tool bar keeps its width.
+    auto* pair = new QWidget(tb);
+    pair->setObjectName(QStringLiteral("plUndoRedo"));
+    auto* box = new QVBoxLayout(pair);
+    box->setContentsMargins(0, 0, 0, 0);
+    box->setSpacing(0);
+    box->addWidget(MakeToolButton(pair, QStringLiteral("btnUndo"), m_undo));
+    box->addWidget(MakeToolButton(pair, QStringLiteral("btnRedo"), m_redo));
     tb->insertSeparator(before);
-    tb->insertWidget(before, MakeToolButton(tb, QStringLiteral("btnUndo"), m_undo));
-    tb->insertWidget(before, MakeToolButton(tb, QStringLiteral("btnRedo"), m_redo));
+    tb->insertWidget(before, pair);
   }
 
   TLabelShower* canvas = main.Canvas();
