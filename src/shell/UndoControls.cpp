@@ -26,7 +26,7 @@ QToolButton* MakeToolButton(QWidget* parent, const QString& name, QAction* actio
 
 }  // namespace
 
-TUndoControls::TUndoControls(TfrmMain& main) : QObject(&main), m_main(main)
+TUndoControls::TUndoControls(TfrmMain& main) : QObject(&main), m_main(main), m_canvas(main.Canvas())
 {
   setObjectName(QStringLiteral("UndoControls"));
   m_undo = new QAction(QIcon(QStringLiteral(":/icons/undo.svg")), QStringLiteral("Undo"), &main);
@@ -67,37 +67,36 @@ TUndoControls::TUndoControls(TfrmMain& main) : QObject(&main), m_main(main)
     tb->insertWidget(before, pair);
   }
 
-  TLabelShower* canvas = main.Canvas();
-  canvas->History().OnChanged = [this] { UpdateActions(); };
-  canvas->Document().OnLayersReplaced = [this] { RefillList(); };
+  m_canvas->History().OnChanged = [this] { UpdateActions(); };
+  m_canvas->Document().OnLayersReplaced = [this] { RefillList(); };
   UpdateActions();
 }
 
 TUndoControls::~TUndoControls()
 {
-  if (TLabelShower* canvas = m_main.Canvas()) {
-    canvas->History().OnChanged = nullptr;
-    canvas->Document().OnLayersReplaced = nullptr;
+  if (m_canvas) {
+    m_canvas->History().OnChanged = nullptr;
+    m_canvas->Document().OnLayersReplaced = nullptr;
   }
 }
 
 void TUndoControls::Undo()
 {
-  m_main.Canvas()->ResetPress();
-  m_main.Canvas()->History().Undo();
+  m_canvas->ResetPress();
+  m_canvas->History().Undo();
   UpdateActions();
 }
 
 void TUndoControls::Redo()
 {
-  m_main.Canvas()->ResetPress();
-  m_main.Canvas()->History().Redo();
+  m_canvas->ResetPress();
+  m_canvas->History().Redo();
   UpdateActions();
 }
 
 void TUndoControls::UpdateActions()
 {
-  const TCoverHistory& h = m_main.Canvas()->History();
+  const TCoverHistory& h = m_canvas->History();
   m_undo->setEnabled(h.CanUndo());
   m_redo->setEnabled(h.CanRedo());
 }
@@ -107,7 +106,7 @@ void TUndoControls::RefillList()
   // The list's own signals stay quiet: the cover's selection is shown next,
   // through its OnSelectLayer.
   QListWidget* list = m_main.LayerList();
-  const TCoverDocument& doc = m_main.Canvas()->Document();
+  const TCoverDocument& doc = m_canvas->Document();
   const QSignalBlocker blocker(list);
   list->clear();
   for (int n = doc.LayerCount() - 1; n >= 1; --n) {

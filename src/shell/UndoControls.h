@@ -5,9 +5,11 @@
 // the cover and shows the cover's selection.
 
 #include <QObject>
+#include <QPointer>
 
 class QAction;
 class QToolButton;
+class TLabelShower;
 class TfrmMain;
 
 class TUndoControls : public QObject {
@@ -29,6 +31,7 @@ private:
   void RefillList();
 
   TfrmMain& m_main;
+  QPointer<TLabelShower> m_canvas;  // may go before this when the window closes
   QAction* m_undo = nullptr;
   QAction* m_redo = nullptr;
 };
