@@ -265,6 +265,7 @@ bool TCoverDocument::RenderPictureLayer(TLayer& layer, const QString& source, in
 bool TCoverDocument::AddPictureLayer(int left, int top, const QString& fileName, int softV, int softH,
                                      int sourceWidth, int sourceHeight, QString* problem)
 {
+  TStepScope step(*this);
   TLayer l;
   if (!RenderPictureLayer(l, fileName, std::min(940, sourceWidth), std::min(940, sourceHeight),
                           std::min(470, sourceWidth / 3), std::min(470, sourceHeight / 3), problem))
@@ -288,6 +289,7 @@ bool TCoverDocument::LoadPictureLayer(int left, int top, const QString& fileName
                                       int actualWidth, int actualHeight, int boundWidth, int boundHeight,
                                       QString* problem)
 {
+  TStepScope step(*this);
   TLayer l;
   if (!RenderPictureLayer(l, fileName, std::min(940, actualWidth), std::min(940, actualHeight), boundWidth,
                           boundHeight, problem))
@@ -309,6 +311,7 @@ bool TCoverDocument::LoadPictureLayer(int left, int top, const QString& fileName
 
 void TCoverDocument::AdoptLayers(TCoverDocument&& other)
 {
+  TStepScope step(*this);
   m_layers = std::move(other.m_layers);
   m_topSlot = other.m_topSlot;
   m_background = other.m_background;
@@ -331,6 +334,7 @@ void TCoverDocument::AdoptLayers(TCoverDocument&& other)
   }
   Repaint();
   m_modified = false;
+  ForgetHistory();
 }
 
 void TCoverDocument::LayerCaption(int number, QString& kind, QString& caption) const
@@ -356,6 +360,7 @@ void TCoverDocument::LayerCaption(int number, QString& kind, QString& caption) c
 void TCoverDocument::AddTextLayer(int left, int top, const QString& text, const QString& fontName, TColor color,
                                   uint8_t fontStyles, bool shadow, bool smooth, int boundWidth, int boundHeight)
 {
+  TStepScope step(*this);
   StoreText(AppendLayer(), left, top, text, fontName, color, fontStyles, shadow, smooth, boundWidth, boundHeight);
   LayerAdded(QStringLiteral("Text"), text);
 }
@@ -364,6 +369,7 @@ void TCoverDocument::AddTracksLayer(int left, int top, const QStringList& tracks
                                     TColor color, uint8_t fontStyles, bool shadow, bool smooth, int lineSpace,
                                     int boundWidth, int boundHeight, uint8_t alignment)
 {
+  TStepScope step(*this);
   StoreTracks(AppendLayer(), left, top, tracks, fontName, color, fontStyles, shadow, smooth, lineSpace, boundWidth,
               boundHeight, alignment);
   QString kind, caption;
@@ -414,6 +420,7 @@ void TCoverDocument::StoreFontValues(TLayer& l, int left, int top, const QString
 void TCoverDocument::UpdatePictureLayer(int number, int left, int top, const QString& workFile, int softV,
                                         int softH, int width, int height)
 {
+  TStepScope step(*this);
   const int slot = SlotOf(number);
   if (slot < 0 || number > LayerCount() - 1) return;
   TLayer& l = m_layers[size_t(slot)];
@@ -447,6 +454,7 @@ void TCoverDocument::UpdatePictureLayer(int number, int left, int top, const QSt
 void TCoverDocument::SetLayerBitmaps(int number, int left, int top, int softV, int softH, const QImage& newPicture,
                                      const QImage& newMask)
 {
+  TStepScope step(*this);
   const int slot = SlotOf(number);
   if (slot < 0 || number > LayerCount() - 1) return;
   TLayer& l = m_layers[size_t(slot)];
@@ -474,6 +482,7 @@ void TCoverDocument::UpdateTextLayer(int number, int left, int top, const QStrin
                                      TColor color, uint8_t fontStyles, bool shadow, bool smooth, int boundWidth,
                                      int boundHeight)
 {
+  TStepScope step(*this);
   const int slot = SlotOf(number);
   if (slot < 0 || number > LayerCount() - 1) return;
   StoreText(m_layers[size_t(slot)], left, top, text, fontName, color, fontStyles, shadow, smooth, boundWidth,
@@ -488,6 +497,7 @@ void TCoverDocument::UpdateTracksLayer(int number, int left, int top, const QStr
                                        bool smooth, int lineSpace, int boundWidth, int boundHeight,
                                        uint8_t alignment)
 {
+  TStepScope step(*this);
   const int slot = SlotOf(number);
   if (slot < 0 || number > LayerCount() - 1) return;
   StoreTracks(m_layers[size_t(slot)], left, top, tracks, fontName, color, fontStyles, shadow, smooth, lineSpace,
@@ -500,6 +510,7 @@ void TCoverDocument::UpdateTracksLayer(int number, int left, int top, const QStr
 void TCoverDocument::SetBackground(const QString& fileName, uint8_t imageMode, TColor startColor, int32_t endColor,
                                    bool vertical, bool showImage)
 {
+  TStepScope step(*this);
   m_background = TBackgroundInfo{fileName, imageMode, startColor, endColor, vertical, showImage};
   QImage b = NewBitmap(CoverSize, CoverSize);
   const QImage m = NewBitmap(CoverSize, CoverSize, 0x000000);
@@ -538,6 +549,7 @@ void TCoverDocument::SetBackground(const QString& fileName, uint8_t imageMode, T
 
 void TCoverDocument::MoveLayerTo(int number, int left, int top)
 {
+  TStepScope step(*this);
   const int slot = SlotOf(number);
   if (slot < 0) return;
   m_layers[size_t(slot)].Left = left;
@@ -546,6 +558,7 @@ void TCoverDocument::MoveLayerTo(int number, int left, int top)
 
 void TCoverDocument::SetLayerRect(int number, int left, int top, int width, int height)
 {
+  TStepScope step(*this);
   const int slot = SlotOf(number);
   if (slot < 0) return;
   TLayer& l = m_layers[size_t(slot)];
@@ -566,6 +579,7 @@ void TCoverDocument::RecomputeTopSlot()
 
 void TCoverDocument::DeleteLayer(int number)
 {
+  TStepScope step(*this);
   if (number <= 0 || number > LayerCount() - 1) return;
   SetMarksTimer(false);
   const int i = SlotOf(number);
@@ -600,6 +614,7 @@ void TCoverDocument::DeleteLayer(int number)
 
 void TCoverDocument::MoveLayerUp(int& number)
 {
+  TStepScope step(*this);
   if (number < 1 || number >= LayerCount() - 1) return;
   const int i = SlotOf(number);
   const int a = m_layers[size_t(i)].Next;
@@ -625,6 +640,7 @@ void TCoverDocument::MoveLayerUp(int& number)
 
 void TCoverDocument::MoveLayerDown(int& number)
 {
+  TStepScope step(*this);
   if (number < 2 || number > LayerCount() - 1) return;
   const int i = SlotOf(number);
   const int b = m_layers[size_t(i)].Prev;    // the layer directly below
@@ -669,6 +685,7 @@ void TCoverDocument::SelectLayer(int number)
 
 void TCoverDocument::EditSelected(bool allowBackground)
 {
+  TStepScope step(*this);
   if (m_selectedSlot >= 0 && m_selectedNumber > 0) {
     const int n = m_selectedNumber;
     switch (LayerKind(n)) {
@@ -689,11 +706,13 @@ void TCoverDocument::EditSelected(bool allowBackground)
 
 void TCoverDocument::EditBackground()
 {
+  TStepScope step(*this);
   if (OnEditBackground) OnEditBackground(m_background);
 }
 
 void TCoverDocument::NewCover()
 {
+  TStepScope step(*this);
   m_layers.resize(1);
   m_layers[0].Prev = m_layers[0].Next = 0;
   m_topSlot = 0;
@@ -704,6 +723,67 @@ void TCoverDocument::NewCover()
   SetMarksTimer(false);
   Redraw();
   m_modified = false;
+  ForgetHistory();
+}
+
+// ---------------------------------------------------------------- steps
+
+void TCoverDocument::BeginStep()
+{
+  if (m_stepDepth++ == 0 && OnStepBegin) OnStepBegin();
+}
+
+void TCoverDocument::EndStep()
+{
+  if (m_stepDepth <= 0 || --m_stepDepth > 0) return;
+  if (m_resetPending) {
+    m_resetPending = false;
+    if (OnHistoryReset) OnHistoryReset();
+  } else if (OnStepEnd) {
+    OnStepEnd();
+  }
+}
+
+void TCoverDocument::ForgetHistory()
+{
+  if (m_stepDepth > 0) m_resetPending = true;
+  else if (OnHistoryReset) OnHistoryReset();
+}
+
+void TCoverDocument::MarkSaved()
+{
+  m_modified = false;
+  if (OnSaved) OnSaved();
+}
+
+TCoverState TCoverDocument::TakeState() const
+{
+  return TCoverState{m_layers, m_topSlot, m_background, m_selectedNumber};
+}
+
+void TCoverDocument::RestoreState(const TCoverState& state)
+{
+  if (state.Layers.empty()) return;
+  m_layers = state.Layers;
+  m_topSlot = state.TopSlot;
+  m_background = state.Background;
+  m_selectedNumber = -1;
+  m_selectedSlot = -1;
+  SetMarksTimer(false);
+  Compose();
+  if (OnLayersReplaced) OnLayersReplaced();
+  const int n = state.SelectedNumber;
+  SelectLayer(n > 0 && n < LayerCount() ? n : -1);
+  Repaint();
+}
+
+void TCoverDocument::ShareBitmaps(const TCoverState& state)
+{
+  if (state.Layers.size() != m_layers.size()) return;
+  for (size_t i = 0; i < m_layers.size(); ++i) {
+    m_layers[i].Picture = state.Layers[i].Picture;
+    m_layers[i].Mask = state.Layers[i].Mask;
+  }
 }
 
 // ---------------------------------------------------------------- rendering
@@ -802,14 +882,16 @@ void TCoverDocument::BuildOutline(int slot)
     if (c >= 0 && r >= 0 && c < OutlineSize && r < OutlineSize) m_outline[size_t(c) * OutlineSize + size_t(r)] = v;
   };
   const int maxX = std::min(w, OutlineSize - 7), maxY = std::min(h, OutlineSize - 7);
-  auto blue = [&](int x, int y) { return mask.constScanLine(y)[3 * x]; };
   for (int y = 0; y < maxY; ++y) {
+    const uint8_t* rows[3] = {y > 0 ? mask.constScanLine(y - 1) : nullptr, mask.constScanLine(y),
+                              y + 1 < h ? mask.constScanLine(y + 1) : nullptr};
+    const bool edgeRow = y == 0 || y == h - 1;
     for (int x = 0; x < maxX; ++x) {
-      if (blue(x, y) != 0) continue;
-      bool edge = x == 0 || y == 0 || x == w - 1 || y == h - 1;
-      for (int dy = -1; dy <= 1 && !edge; ++dy)
+      if (rows[1][3 * x] != 0) continue;
+      bool edge = edgeRow || x == 0 || x == w - 1;
+      for (int dy = 0; dy < 3 && !edge; ++dy)
         for (int dx = -1; dx <= 1 && !edge; ++dx)
-          if ((dx || dy) && blue(x + dx, y + dy) == 255) edge = true;
+          if ((dx || dy != 1) && rows[dy][3 * (x + dx)] == 255) edge = true;
       set(x + 7, y + 7, edge ? 127 : 255);
     }
   }

@@ -19,6 +19,17 @@
 
 class QFile;
 
+// A whole cover as undo and redo keep it: the layers with their bitmaps
+// (implicitly shared, so a kept state costs nothing for bitmaps that did not
+// change since), the stack links, the background settings and the layer that
+// was selected.
+struct TCoverState {
+  std::vector<TLayer> Layers;
+  int TopSlot = 0;
+  TBackgroundInfo Background;
+  int SelectedNumber = -1;
+};
+
 class TCoverDocument {
 public:
   static constexpr int CoverSize = 470;
@@ -38,6 +49,43 @@ public:
   // For the widget: the editing area needs repainting; the mark timer is to run or stop.
   std::function<void()> OnRepaint;
   std::function<void(bool on)> OnMarksTimer;
+
+  // Steps, for undo and redo. Every operation that may change the cover runs
+  // as a step; steps nest, and only the outermost one counts, so a user's
+  // action that makes several calls (a corner drag, an editor session with
+  // its previews, a drop of several pictures) is one step. OnStepBegin and
+  // OnStepEnd are raised at the outermost begin and end. NewCover and opening
+  // a project end with OnHistoryReset instead; saving raises OnSaved.
+  class TStepScope {
+  public:
+    explicit TStepScope(TCoverDocument& doc) : m_doc(doc) { m_doc.BeginStep(); }
+    ~TStepScope() { m_doc.EndStep(); }
+    TStepScope(const TStepScope&) = delete;
+    TStepScope& operator=(const TStepScope&) = delete;
+
+  private:
+    TCoverDocument& m_doc;
+  };
+  void BeginStep();
+  void EndStep();
+  bool InStep() const { return m_stepDepth > 0; }
+  // The document starts afresh (New, Open): the history is to be emptied
+  // when the current step ends (at once outside a step).
+  void ForgetHistory();
+  // Clears Modified after the cover was written to a file.
+  void MarkSaved();
+  std::function<void()> OnStepBegin;
+  std::function<void()> OnStepEnd;
+  std::function<void()> OnHistoryReset;
+  std::function<void()> OnSaved;
+  // The layers were replaced by a kept state (undo, redo): the layer list is
+  // to be built again. The selection follows through OnSelectLayer.
+  std::function<void()> OnLayersReplaced;
+  TCoverState TakeState() const;
+  void RestoreState(const TCoverState& state);
+  // Takes the bitmaps of a state just taken from this document, in which
+  // some were replaced by kept ones with the same pixels.
+  void ShareBitmaps(const TCoverState& state);
 
   // Queries.
   int LayerCount() const { return int(m_layers.size()); }
@@ -199,4 +247,6 @@ private:
     QString Problem;
   };
   QHash<QString, TMadePicture> m_made;
+  int m_stepDepth = 0;
+  bool m_resetPending = false;
 };

@@ -231,6 +231,9 @@ void TLabelShower::UpdateCursor(int zone)
 void TLabelShower::Release(Qt::MouseButton button, Qt::KeyboardModifiers mods, int x, int y)
 {
   if (!m_pressed || button != Qt::LeftButton) return;
+  // The end of a drag is one step, and so is a layer the main window adds
+  // for this click.
+  TCoverDocument::TStepScope step(m_doc);
   m_feedback.reset();
   const bool moved = x != m_downX || y != m_downY;
   if (m_dragMode == dmResize) {
@@ -324,6 +327,7 @@ void TLabelShower::dropEvent(QDropEvent* e)
 {
   const QMimeData* mime = e->mimeData();
   const QPoint p = e->position().toPoint();
+  TCoverDocument::TStepScope step(m_doc);  // all pictures of one drop are one step
   if (mime && mime->hasFormat(FavouriteMimeType)) {
     e->acceptProposedAction();
     if (OnCanvasDragDrop) OnCanvasDragDrop(this, e->source(), p.x(), p.y());

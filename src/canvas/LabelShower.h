@@ -5,6 +5,7 @@
 // the operations the windows use to it.
 
 #include "canvas/CoverDocument.h"
+#include "canvas/CoverHistory.h"
 #include "canvas/Interaction.h"
 
 #include <QStringList>
@@ -28,6 +29,8 @@ public:
 
   TCoverDocument& Document() { return m_doc; }
   const TCoverDocument& Document() const { return m_doc; }
+  // Undo and redo of the cover's changes.
+  TCoverHistory& History() { return m_history; }
 
   // Canvas mouse events, each called after the canvas has done its own work.
   std::function<void(TLabelShower*, Qt::MouseButton, Qt::KeyboardModifiers, int x, int y)> OnCanvasMouseDown;
@@ -95,6 +98,7 @@ private:
   void RepaintFromCover();
 
   TCoverDocument m_doc;
+  TCoverHistory m_history{m_doc};
   QTimer m_timer;
   bool m_marksShown = false;
   std::optional<TRect> m_feedback;

@@ -612,7 +612,7 @@ bool SaveProject(TCoverDocument& document, const QString& fileName, QString& err
   const QString folder = EnsureWorkFolder(document);
   WriteScratch(folder, kProjectImageFile, blob);
   WriteScratch(folder, kProjectInfoFile, info);
-  document.SetModified(false);
+  document.MarkSaved();
   return true;
 }
 
@@ -788,10 +788,12 @@ bool LoadProject(TCoverDocument& document, const QString& fileName, QString& err
   // Everything is built aside; the document changes only when all of it
   // was made.
   if (records.empty()) {
+    TCoverDocument::TStepScope step(document);
     DropLayers(document);
     document.SetMarksTimer(false);
     document.Redraw();
     document.SetModified(false);
+    document.ForgetHistory();
   } else {
     TCoverDocument built;
     built.SetWorkFolder(folder);

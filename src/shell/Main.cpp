@@ -7,6 +7,7 @@
 #include "project/ProjectFile.h"
 #include "project/WorkFolder.h"
 #include "shell/Settings.h"
+#include "shell/UndoControls.h"
 #include "shell/formHints.h"
 
 #include <QApplication>
@@ -158,6 +159,7 @@ TfrmMain::TfrmMain(TSettings& settings, TfrmHints& hints, QWidget* parent)
   BuildPages();
 
   ConnectCanvas();
+  AttachUndoControls(*this);
   m_canvas->SetDragMode(dmNone);
   m_ready = true;
   CenterCanvas();

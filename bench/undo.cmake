@@ -1,0 +1,1 @@
+jkt_add_bench(bench_undo undo_bench.cpp)
