@@ -98,6 +98,7 @@ void TViewer::Serve()
     } else {
       m_animating = true;
       ++m_framesShown;
+      QMetaObject::invokeMethod(this, &TViewer::FrameShown, Qt::QueuedConnection);
     }
     const size_t bytes = size_t(picture.width()) * 3;
     for (int y = first; y < end; ++y) std::memcpy(m_preview.scanLine(y), picture.constScanLine(y), bytes);
@@ -152,6 +153,7 @@ void TViewer::WorkerEnded()
 void TViewer::Stopped()
 {
   if (OnStopped) OnStopped();
+  emit PreviewStopped();
 }
 
 void TViewer::ClearPreview()

@@ -54,6 +54,11 @@ public:
   // Where the preview is drawn: fitted into the panel and centred.
   QRect PreviewRect() const;
 
+signals:
+  // The same moments as Qt signals, for whoever waits on them.
+  void PreviewStopped();
+  void FrameShown();
+
 protected:
   void paintEvent(QPaintEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;

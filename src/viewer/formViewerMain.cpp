@@ -244,6 +244,7 @@ void TfrmViewerMain::ConnectGrid()
       m_currentFile.clear();
       m_currentWidth = m_currentHeight = 0;
     }
+    emit FolderScanned(count);
   };
   m_grid->OnItemFocus = [this](const TThumbnailFocus& f) { ItemFocus(f); };
   m_grid->OnProgress = [this](int percent) {
@@ -255,6 +256,7 @@ void TfrmViewerMain::ConnectGrid()
     m_progress->SetPercent(0);
     m_gridStopped = true;
     if (m_closingAsked) AskClose();
+    emit GridIdle();
   };
   m_grid->OnItemsDeleted = [this](bool focusedDeleted) {
     if (focusedDeleted) m_viewer->ClearPreview();

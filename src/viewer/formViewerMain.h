@@ -92,6 +92,11 @@ public:
   // Closes once both workers have ended, without a second request.
   void reject() override;
 
+signals:
+  // A folder's scan is complete; the grid's worker has ended.
+  void FolderScanned(int count);
+  void GridIdle();
+
 protected:
   void showEvent(QShowEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
