@@ -169,8 +169,9 @@ void TMakePreviewThread::Play(TGifAnimation& gif)
     if (left < 0) break;
   }
   if (keep < 2) {
-    // Too large to play: the first frame, still.
-    if (!StillFrame(gif)) m_failed = true;
+    // Too large to play: the first frame, still; a screen that alone would
+    // take a good part of the memory is not drawn at all.
+    if (screenBytes > kAnimationBudget / 4 || !StillFrame(gif)) m_failed = true;
     return;
   }
   gif.Frames.resize(keep);
