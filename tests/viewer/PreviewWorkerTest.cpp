@@ -103,6 +103,13 @@ TEST(PreviewWorker, DamagedAndUnreadablePictures)
   EXPECT_EQ(seen[2].Request.Frame, 0);
   EXPECT_EQ(PixelAt(seen[1].Picture, 20, 15), 0x00FF00u);  // lime
 
+  // Two frames on a logical screen of 12000 × 8000: refused, rather than
+  // four work bitmaps of 288 MB each.
+  TMakePreviewThread huge(TestDataPath("viewer/huge_screen.gif"), QSize(100, 100), 0xFFFFFF);
+  RunWorker(huge, nullptr, 1000);
+  EXPECT_TRUE(huge.Failed());
+  EXPECT_FALSE(huge.Animated());
+
   // A file that is not what its name says: the load fails, nothing is shown.
   QTemporaryDir dir;
   const QString bad = dir.filePath("bad.jpg");

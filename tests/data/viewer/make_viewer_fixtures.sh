@@ -29,6 +29,17 @@ trap 'rm -rf "$tmp"' EXIT
 } > "$tmp/times.txt"
 gifbuild "$tmp/times.txt" > frame_times.gif
 
+# Two tiny frames on a logical screen of 12000 × 8000.
+{
+  echo "screen width 12000"; echo "screen height 8000"; echo "screen colors 2"; echo "screen background 0"
+  echo "screen map"; echo "  rgb 255 255 255 is W"; echo "  rgb 255 000 000 is R"; echo "end"
+  for n in 1 2; do
+    echo "graphics control"; echo "  disposal mode 1"; echo "  delay 10"; echo "  transparent index -1"; echo "end"
+    echo "image # $n"; echo "image left 0"; echo "image top 0"; echo "image bits 2 by 1"; echo "RW"
+  done
+} > "$tmp/huge.txt"
+gifbuild "$tmp/huge.txt" > huge_screen.gif
+
 "$IM" -size 40x30 -delay 10 xc:red xc:lime xc:blue -loop 0 "$tmp/three.gif"
 size=$(stat -c %s "$tmp/three.gif")
 head -c $((size - 12)) "$tmp/three.gif" > truncated_last_frame.gif
