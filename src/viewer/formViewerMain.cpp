@@ -187,6 +187,12 @@ void TfrmViewerMain::BuildPanels()
   const QModelIndex start = m_folders->index(StartFolder());
   stvFilelist->setCurrentIndex(start);
   stvFilelist->scrollTo(start);
+  // The model reads folders in the background: the selected folder is
+  // scrolled into view once its parent has been read.
+  connect(m_folders, &QFileSystemModel::directoryLoaded, this, [this](const QString& path) {
+    const QModelIndex current = stvFilelist->currentIndex();
+    if (current.isValid() && m_folders->filePath(current.parent()) == path) stvFilelist->scrollTo(current);
+  });
   connect(stvFilelist->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex&, const QModelIndex&) { stvFilelistClick(); });
 
