@@ -181,8 +181,12 @@ TEST_F(ViewerWindowTest, ClosingWaitsForBothWorkersWithoutSecondRequest)
   EXPECT_FALSE(frm->isVisible());
   EXPECT_FALSE(frm->Grid()->Running());
   EXPECT_FALSE(frm->Viewer()->Running());
-  // The settings were written on the way out.
-  EXPECT_TRUE(QFileInfo::exists(settings->FileName()));
+  // The settings were written on the way out, with the folder shown.
+  QFile ini(settings->FileName());
+  ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+  const QString text = QString::fromUtf8(ini.readAll());
+  EXPECT_TRUE(text.contains("[Path]\r\nCurrent=" + QDir::cleanPath(folder))) << text.toStdString();
+  EXPECT_TRUE(text.contains("[Self]")) << text.toStdString();
 }
 
 TEST_F(ViewerWindowTest, ImageCommandAddsTheChosenPictureAtTheClick)
@@ -229,4 +233,25 @@ TEST_F(ViewerWindowTest, ImageCommandAddsTheChosenPictureAtTheClick)
   EXPECT_EQ(main.LayerList()->item(0)->text(), LayerLine("Image", "second.bmp"));
   EXPECT_EQ(main.Canvas()->SelectedNumber(), 1);
   EXPECT_EQ(viewer->CurrentFile(), chosen);
+
+  // Search browses; "Favorites" copies the selected picture into the
+  // favourites, whose strip is scanned again.
+  auto* search = main.findChild<QToolButton*>("btnSearchImage");
+  ASSERT_TRUE(search->isEnabled());
+  AnswerNextModal([&](QWidget* modal) {
+    ASSERT_EQ(modal, viewer);
+    EXPECT_TRUE(viewer->ButtonShown("btnEdit"));
+    EXPECT_TRUE(viewer->ButtonShown("btnAddFavorites"));
+    EXPECT_FALSE(viewer->ButtonShown("btnAddImage"));
+    QSignalSpy idle(viewer, &TfrmViewerMain::GridIdle);
+    while (viewer->Grid()->Count() < 2 || viewer->Grid()->Running()) ASSERT_TRUE(idle.wait(10000));
+    viewer->Grid()->SelectAll();
+    viewer->Button("btnAddFavorites")->click();
+    viewer->close();
+  });
+  search->click();
+  EXPECT_FALSE(viewer->isVisible());
+  EXPECT_TRUE(QFileInfo::exists(main.FavouritesFolder() + "second.bmp"));
+  EXPECT_TRUE(QFileInfo::exists(main.FavouritesFolder() + "first.bmp"));
+  EXPECT_TRUE(main.Favourites()->Running() || main.Favourites()->Count() == 2);
 }
