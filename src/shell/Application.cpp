@@ -11,6 +11,7 @@
 #include "shell/SingleInstance.h"
 #include "shell/Splash.h"
 #include "shell/formHints.h"
+#include "viewer/ViewerWiring.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -70,6 +71,7 @@ int RunJacketeer(int argc, char** argv)
   TfrmPrinter frmPrinter(&frmMain);
   frmMain.SetPrintWindow(&frmPrinter);
   AttachLayerEditors(frmMain);
+  AttachImageViewer(frmMain, settings);
 
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->availableGeometry();

@@ -252,8 +252,8 @@ void TfrmMain::BuildTools()
   tb->addSeparator();
   tb->addWidget(btnHelp);
 
-  // Print is enabled once the print window is set; the window Image needs
-  // is not part of the program yet.
+  // Print is enabled once the print window is set, Image once the image
+  // viewer is hooked in.
   btnPrint->setEnabled(false);
   btnAddImage->setEnabled(false);
 
@@ -343,7 +343,7 @@ void TfrmMain::BuildPages()
   tnFavorites->setObjectName(QStringLiteral("tnFavorites"));
   fv->addWidget(tnFavorites, 1);
   ConnectFavourites();
-  // Search opens the image viewer, which is not part of the program yet.
+  // Search opens the image viewer once it is hooked in.
   btnSearchImage->setEnabled(false);
 
   pcRight->addTab(tsLayers, QStringLiteral("Layers"));
@@ -440,6 +440,11 @@ void TfrmMain::CanvasMouseUp(int x, int y)
   } else if (btnAddTracks->isChecked()) {
     const QStringList tracks = TrackListSource ? TrackListSource() : DefaultTrackList();
     doc.AddTracksLayer(x, y, tracks, kDefaultFont, 0xFF0000, 0, true, true, 30, 250, 300, taLeft);
+  } else if (btnAddImage->isChecked() && m_addImageHook) {
+    m_clickX = x;
+    m_clickY = y;
+    added = false;  // the viewer's choice comes through AddPictureAtClick
+    m_addImageHook();
   } else {
     added = false;
   }
@@ -637,6 +642,34 @@ void TfrmMain::btnSetToBackgroundClick()
 void TfrmMain::ReloadFavourites()
 {
   tnFavorites->Refresh();
+}
+
+void TfrmMain::SetImageViewerHooks(std::function<void()> addImage, std::function<void()> search)
+{
+  m_addImageHook = std::move(addImage);
+  btnAddImage->setEnabled(bool(m_addImageHook));
+  disconnect(btnSearchImage, &QToolButton::clicked, this, nullptr);
+  if (search) connect(btnSearchImage, &QToolButton::clicked, this, [search] { search(); });
+  btnSearchImage->setEnabled(bool(search));
+}
+
+bool TfrmMain::AddPictureAtClick(const QString& file, int width, int height)
+{
+  if (width <= 0 || height <= 0) {
+    // Chosen before its thumbnail was made: the size comes from the file.
+    QImage probe;
+    if (!LoadImageFile(file, probe, TCoverDocument::CoverSize, TCoverDocument::CoverSize, &width, &height)) {
+      ShowError(QStringLiteral("The picture \"%1\" can not be read.").arg(QDir::toNativeSeparators(file)));
+      return false;
+    }
+  }
+  QString problem;
+  if (!m_canvas->Document().AddPictureLayer(m_clickX, m_clickY, file, 10, 10, width, height, &problem)) {
+    ShowError(QStringLiteral("The picture can not be added to the cover: %1").arg(problem));
+    return false;
+  }
+  SelectAdded();
+  return true;
 }
 
 // ---------------------------------------------------------------- files

@@ -96,6 +96,13 @@ public:
   void btnSetToBackgroundClick();
   // Scans the favourites folder again (after pictures were copied into it).
   void ReloadFavourites();
+  // The image viewer: `addImage` runs after a click on the editing area with
+  // Image down, `search` for the favourites' Search; both buttons work once set.
+  void SetImageViewerHooks(std::function<void()> addImage, std::function<void()> search);
+  // The viewer's choice in its add-image mode: a picture layer at the point
+  // clicked. False, after saying why, when the layer could not be made.
+  bool AddPictureAtClick(const QString& file, int width, int height);
+  QPoint ClickPoint() const { return {m_clickX, m_clickY}; }
 
   // The help file: beside the program in a build tree, or installed.
   static QString HelpFile();
@@ -150,6 +157,8 @@ private:
 
   TSettings& m_settings;
   TfrmHints& m_hints;
+  std::function<void()> m_addImageHook;
+  int m_clickX = 0, m_clickY = 0;
   bool m_startedWell = false;
   bool m_ready = false;
   bool m_shown = false;
