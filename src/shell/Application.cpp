@@ -70,8 +70,9 @@ int RunJacketeer(int argc, char** argv)
   }
   TfrmPrinter frmPrinter(&frmMain);
   frmMain.SetPrintWindow(&frmPrinter);
-  AttachLayerEditors(frmMain);
-  AttachImageViewer(frmMain, settings);
+  TLayerEditors* editors = AttachLayerEditors(frmMain);
+  TViewerWiring* viewer = AttachImageViewer(frmMain, settings);
+  ConnectBackgroundChoice(*editors->BackgroundEditor(), *viewer->Viewer());
 
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->availableGeometry();

@@ -4,6 +4,7 @@
 #include "imageeditor/formImageEditor.h"
 #include "shell/Main.h"
 #include "viewer/formViewerMain.h"
+#include "editors/formBackgroundProperty.h"
 
 TViewerWiring::TViewerWiring(TfrmMain& main, TSettings& settings) : QObject(&main), m_main(main)
 {
@@ -46,4 +47,15 @@ QString TViewerWiring::EditImage(const QString& file)
 TViewerWiring* AttachImageViewer(TfrmMain& main, TSettings& settings)
 {
   return new TViewerWiring(main, settings);
+}
+
+void ConnectBackgroundChoice(TfrmBackgroundProperty& editor, TfrmViewerMain& viewer)
+{
+  editor.OnSelectImage = [&editor, &viewer] {
+    const TBackgroundInfo b = editor.ReadSettings();
+    viewer.PrepareBackgroundChoice(b.FileName, b.ImageMode, b.StartColor, b.EndColor, b.Vertical, b.ShowImage);
+    viewer.OnBackgroundChosen = [&editor](const QString& file) { editor.BackgroundPictureChosen(file); };
+    viewer.exec();
+    viewer.OnBackgroundChosen = nullptr;
+  };
 }

@@ -6,6 +6,7 @@
 
 #include <QObject>
 
+class TfrmBackgroundProperty;
 class TfrmImageEditor;
 class TfrmMain;
 class TfrmViewerMain;
@@ -32,3 +33,8 @@ private:
 
 // Creates the viewer and the image editor for the main window and wires them in.
 TViewerWiring* AttachImageViewer(TfrmMain& main, TSettings& settings);
+
+// The background editor's "Select image": the viewer opens in its background
+// mode with the editor's present choices, and a picture set there as the
+// background is shown in the editor.
+void ConnectBackgroundChoice(TfrmBackgroundProperty& editor, TfrmViewerMain& viewer);

@@ -19,6 +19,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -193,8 +194,30 @@ void TfrmViewerMain::BuildPanels()
     const QModelIndex current = stvFilelist->currentIndex();
     if (current.isValid() && m_folders->filePath(current.parent()) == path) stvFilelist->scrollTo(current);
   });
+  // The model sorts and re-reads folders in the background, and a tree
+  // rebuilt that way can move its current row to another folder. Such moves
+  // are not the user's: the folder shown stays, and is selected again.
+  const auto reshaping = [this] { m_treeReshaping = true; };
+  const auto reshaped = [this] {
+    m_treeReshaping = false;
+    if (m_shownFolder.isEmpty() || SelectedFolder() == m_shownFolder) return;
+    const QModelIndex shown = m_folders->index(m_shownFolder);
+    if (shown.isValid()) {
+      {
+        const QSignalBlocker quiet(stvFilelist->selectionModel());
+        stvFilelist->setCurrentIndex(shown);
+      }
+      stvFilelist->viewport()->update();
+    }
+  };
+  connect(m_folders, &QAbstractItemModel::layoutAboutToBeChanged, this, reshaping);
+  connect(m_folders, &QAbstractItemModel::layoutChanged, this, reshaped);
+  connect(m_folders, &QAbstractItemModel::rowsAboutToBeRemoved, this, reshaping);
+  connect(m_folders, &QAbstractItemModel::rowsRemoved, this, reshaped);
   connect(stvFilelist->selectionModel(), &QItemSelectionModel::currentChanged, this,
-          [this](const QModelIndex&, const QModelIndex&) { stvFilelistClick(); });
+          [this](const QModelIndex&, const QModelIndex&) {
+            if (!m_treeReshaping) stvFilelistClick();
+          });
 
   plViewerBackground = new QFrame(Splitter2);
   plViewerBackground->setObjectName(QStringLiteral("plViewerBackground"));
@@ -313,6 +336,7 @@ void TfrmViewerMain::stvFilelistClick()
   m_gridStopped = false;
   for (int i = 1; i < 4; ++i) SetPanel(i, QString(), 0);
   const QString folder = SelectedFolder();
+  m_shownFolder = folder;
   edLocation->setText(folder);
   m_grid->SetFolder(folder);
 }

@@ -130,6 +130,8 @@ private:
 
   QToolButton* btnPreviousImage = nullptr;
   QToolButton* btnNextImage = nullptr;
+  QString m_shownFolder;         // the folder the grid lists
+  bool m_treeReshaping = false;  // the folder model is re-sorting or removing rows
   QToolButton* btnEdit = nullptr;
   QToolButton* btnAddFavorites = nullptr;
   QToolButton* btnAddImage = nullptr;
