@@ -5,6 +5,8 @@
 #include "../shell/ShellTestSupport.h"
 #include "TestSupport.h"
 #include "canvas/LabelShower.h"
+#include "editors/LayerEditors.h"
+#include "editors/formBackgroundProperty.h"
 #include "codecs/Codec.h"
 #include "imagelib/Thumbnailer.h"
 #include "shell/Main.h"
@@ -17,9 +19,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimeZone>
@@ -60,10 +64,11 @@ protected:
     while (frm->Grid()->Running()) ASSERT_TRUE(idle.wait(10000));
   }
 
-  int IndexOf(const QString& name) const
+  int IndexOf(const QString& name) const { return IndexOf(frm.get(), name); }
+  static int IndexOf(const TfrmViewerMain* viewer, const QString& name)
   {
-    for (int i = 0; i < frm->Grid()->Count(); ++i)
-      if (frm->Grid()->Item(i).Name == name) return i;
+    for (int i = 0; i < viewer->Grid()->Count(); ++i)
+      if (viewer->Grid()->Item(i).Name == name) return i;
     return -1;
   }
 
@@ -254,4 +259,57 @@ TEST_F(ViewerWindowTest, ImageCommandAddsTheChosenPictureAtTheClick)
   EXPECT_TRUE(QFileInfo::exists(main.FavouritesFolder() + "second.bmp"));
   EXPECT_TRUE(QFileInfo::exists(main.FavouritesFolder() + "first.bmp"));
   EXPECT_TRUE(main.Favourites()->Running() || main.Favourites()->Count() == 2);
+}
+
+// The background editor's "Select image": the viewer opens in its background
+// mode, "Set as BG" makes the focused picture the cover's background at once
+// and the editor then shows it chosen; Cancel in the editor afterwards keeps it.
+TEST_F(ViewerWindowTest, BackgroundEditorChoosesItsPictureInTheViewer)
+{
+  frm.reset();
+  Picture("first.bmp", 64, 48);
+  const QString chosen = Picture("second.bmp", 90, 60);
+  for (int n = 1; n <= TSettings::HintCount; ++n) settings->SetShowHint(n, false);
+  TfrmHints hints(*settings);
+  TfrmMain main(*settings, hints);
+  TLayerEditors* editors = AttachLayerEditors(main);
+  TViewerWiring* wiring = AttachImageViewer(main, *settings);
+  TfrmViewerMain* viewer = wiring->Viewer();
+  ConnectBackgroundChoice(*editors->BackgroundEditor(), *viewer);
+  viewer->SelectFolder(folder);
+  main.show();
+
+  bool viewerAnswered = false, editorAnswered = false;
+  AnswerNextModal([&](QWidget* editor) {
+    ASSERT_EQ(editor, editors->BackgroundEditor());
+    auto* show = editor->findChild<QCheckBox*>("cboxShowImage");
+    EXPECT_FALSE(show->isEnabled());
+    AnswerNextModal(
+        [&](QWidget* modal) {
+          ASSERT_EQ(modal, viewer);
+          EXPECT_TRUE(viewer->ButtonShown("btnAddImageToBackground"));
+          EXPECT_FALSE(viewer->ButtonShown("btnEdit"));
+          EXPECT_FALSE(viewer->ButtonShown("btnAddFavorites"));
+          EXPECT_FALSE(viewer->ButtonShown("btnAddImage"));
+          QSignalSpy idle(viewer, &TfrmViewerMain::GridIdle);
+          while (viewer->Grid()->Count() < 2 || viewer->Grid()->Running()) ASSERT_TRUE(idle.wait(10000));
+          Click(viewer->Grid()->PaintBox(), viewer->Grid()->CellRect(IndexOf(viewer, "second.bmp")).center());
+          viewerAnswered = true;
+          viewer->Button("btnAddImageToBackground")->click();
+        },
+        editor);
+    editor->findChild<QPushButton*>("btnGetImage")->click();
+    EXPECT_TRUE(viewerAnswered);
+    EXPECT_FALSE(viewer->isVisible());
+    EXPECT_TRUE(show->isEnabled());
+    EXPECT_TRUE(show->isChecked());
+    EXPECT_EQ(main.Canvas()->Document().Background().FileName, chosen);
+    editorAnswered = true;
+    editor->findChild<QPushButton*>("btnCancel")->click();
+  });
+  main.findChild<QToolButton*>("btnEditBackground")->click();
+  ASSERT_TRUE(editorAnswered);
+  const TBackgroundInfo& b = main.Canvas()->Document().Background();
+  EXPECT_EQ(b.FileName, chosen);
+  EXPECT_TRUE(b.ShowImage);
 }
