@@ -297,8 +297,13 @@ void TGifAnimation::FillRect(QImage& canvas, int left, int top, int width, int h
 
 void TGifAnimation::DrawFrame(int i, QImage& canvas) const
 {
-  if (i < 0 || i >= FrameCount() || canvas.format() != QImage::Format_BGR888) return;
-  const TGifFrame& f = Frames[size_t(i)];
+  if (i < 0 || i >= FrameCount()) return;
+  DrawFramePixels(Frames[size_t(i)], Frames[size_t(i)].TransparentIndex, canvas);
+}
+
+void TGifAnimation::DrawFramePixels(const TGifFrame& f, int transparent, QImage& canvas)
+{
+  if (canvas.format() != QImage::Format_BGR888) return;
   // Indexes beyond the palette show black.
   uint8_t lut[256][3] = {};
   for (size_t k = 0; k < f.Palette.size() && k < 256; ++k) {
@@ -314,7 +319,7 @@ void TGifAnimation::DrawFrame(int i, QImage& canvas) const
     uint8_t* dst = canvas.scanLine(y) + 3 * f.Left;
     for (int x = 0; x < w; ++x, dst += 3) {
       const int idx = src[x];
-      if (idx == f.TransparentIndex) continue;
+      if (idx == transparent) continue;
       dst[0] = lut[idx][0];
       dst[1] = lut[idx][1];
       dst[2] = lut[idx][2];

@@ -53,6 +53,9 @@ public:
 
   // Draws frame i onto `canvas` without any disposal.
   void DrawFrame(int i, QImage& canvas) const;
+  // Draws a frame's pixels at its place on a 24-bit canvas, leaving out the
+  // palette index `transparent` (-1: none).
+  static void DrawFramePixels(const TGifFrame& f, int transparent, QImage& canvas);
 
   // A new ScreenWidth × ScreenHeight bitmap filled with the background colour
   // (null when the size is refused).

@@ -51,30 +51,9 @@ void CopyAll(const QImage& from, QImage& to)
   CopyRect(from, to, 0, 0, to.width(), to.height());
 }
 
-// Draws a frame at its place on the screen, leaving out `transparent`
-// (-1: none).
 void DrawFrame(const TGifAnimation::TGifFrame& f, int transparent, QImage& canvas)
 {
-  uint8_t lut[256][3] = {};
-  for (size_t k = 0; k < f.Palette.size() && k < 256; ++k) {
-    lut[k][0] = uint8_t(ColorBlue(f.Palette[k]));
-    lut[k][1] = uint8_t(ColorGreen(f.Palette[k]));
-    lut[k][2] = uint8_t(ColorRed(f.Palette[k]));
-  }
-  const int x1 = std::min(canvas.width(), f.Left + f.Width), y1 = std::min(canvas.height(), f.Top + f.Height);
-  const int w = x1 - f.Left;
-  if (w <= 0 || qint64(f.Width) * f.Height > f.Indexes.size()) return;
-  for (int y = f.Top; y < y1; ++y) {
-    const auto* src = reinterpret_cast<const uint8_t*>(f.Indexes.constData()) + size_t(y - f.Top) * size_t(f.Width);
-    uint8_t* dst = canvas.scanLine(y) + 3 * f.Left;
-    for (int x = 0; x < w; ++x, dst += 3) {
-      const int idx = src[x];
-      if (idx == transparent) continue;
-      dst[0] = lut[idx][0];
-      dst[1] = lut[idx][1];
-      dst[2] = lut[idx][2];
-    }
-  }
+  TGifAnimation::DrawFramePixels(f, transparent, canvas);
 }
 
 }  // namespace
