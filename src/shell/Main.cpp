@@ -623,7 +623,11 @@ bool TfrmMain::AddPictureAt(const QString& file, int x, int y)
   QImage probe;
   int width = 0, height = 0;
   if (!LoadImageFile(file, probe, TCoverDocument::CoverSize, TCoverDocument::CoverSize, &width, &height)) return false;
-  m_canvas->Document().AddPictureLayer(x, y, file, 10, 10, width, height);
+  QString problem;
+  if (!m_canvas->Document().AddPictureLayer(x, y, file, 10, 10, width, height, &problem)) {
+    ShowError(QStringLiteral("The picture can not be added to the cover: %1").arg(problem));
+    return false;
+  }
   SelectAdded();
   return true;
 }
