@@ -19,6 +19,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QStandardPaths>
@@ -188,35 +189,41 @@ void TfrmViewerMain::BuildPanels()
   const QModelIndex start = m_folders->index(StartFolder());
   stvFilelist->setCurrentIndex(start);
   stvFilelist->scrollTo(start);
-  // The model reads folders in the background: the selected folder is
-  // scrolled into view once its parent has been read.
-  connect(m_folders, &QFileSystemModel::directoryLoaded, this, [this](const QString& path) {
+  // The model reads and sorts folders in the background: the selected folder
+  // is scrolled into view as its parents arrive and are sorted, until the
+  // user turns to the tree himself.
+  const auto reveal = [this] {
     const QModelIndex current = stvFilelist->currentIndex();
-    if (current.isValid() && m_folders->filePath(current.parent()) == path) stvFilelist->scrollTo(current);
-  });
+    if (m_revealPending && current.isValid()) stvFilelist->scrollTo(current);
+  };
+  connect(m_folders, &QFileSystemModel::directoryLoaded, this, reveal);
+  const auto userTurned = [this] { m_revealPending = false; };
+  connect(stvFilelist, &QTreeView::expanded, this, userTurned);
+  connect(stvFilelist, &QTreeView::collapsed, this, userTurned);
+  connect(stvFilelist->verticalScrollBar(), &QScrollBar::sliderPressed, this, userTurned);
   // The model sorts and re-reads folders in the background, and a tree
   // rebuilt that way can move its current row to another folder. Such moves
-  // are not the user's: the folder shown stays, and is selected again.
-  const auto reshaping = [this] { m_treeReshaping = true; };
-  const auto reshaped = [this] {
-    m_treeReshaping = false;
-    if (m_shownFolder.isEmpty() || SelectedFolder() == m_shownFolder) return;
-    const QModelIndex shown = m_folders->index(m_shownFolder);
-    if (shown.isValid()) {
-      {
-        const QSignalBlocker quiet(stvFilelist->selectionModel());
-        stvFilelist->setCurrentIndex(shown);
-      }
-      stvFilelist->viewport()->update();
-    }
-  };
-  connect(m_folders, &QAbstractItemModel::layoutAboutToBeChanged, this, reshaping);
-  connect(m_folders, &QAbstractItemModel::layoutChanged, this, reshaped);
-  connect(m_folders, &QAbstractItemModel::rowsAboutToBeRemoved, this, reshaping);
-  connect(m_folders, &QAbstractItemModel::rowsRemoved, this, reshaped);
+  // are not the user's (no click, the tree does not have the focus): the
+  // folder shown stays, and is selected again once the tree has settled.
+  connect(m_folders, &QAbstractItemModel::layoutChanged, this,
+          [this, reveal] { QTimer::singleShot(0, this, reveal); });
+  connect(stvFilelist, &QTreeView::pressed, this, [this] {
+    if (SelectedFolder() != m_shownFolder) stvFilelistClick();
+  });
   connect(stvFilelist->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex&, const QModelIndex&) {
-            if (!m_treeReshaping) stvFilelistClick();
+            if (m_selectingFolder || SelectedFolder() == m_shownFolder) return;
+            if (stvFilelist->hasFocus() || m_shownFolder.isEmpty()) {
+              stvFilelistClick();
+              return;
+            }
+            QTimer::singleShot(0, this, [this] {
+              const QModelIndex shown = m_folders->index(m_shownFolder);
+              if (!shown.isValid() || SelectedFolder() == m_shownFolder) return;
+              const QSignalBlocker quiet(stvFilelist->selectionModel());
+              stvFilelist->setCurrentIndex(shown);
+              stvFilelist->viewport()->update();
+            });
           });
 
   plViewerBackground = new QFrame(Splitter2);
@@ -351,11 +358,13 @@ void TfrmViewerMain::SelectFolder(const QString& folder)
 {
   const QModelIndex i = m_folders->index(QDir::cleanPath(folder));
   if (!i.isValid()) return;
-  if (i == stvFilelist->currentIndex()) {
-    stvFilelistClick();
-  } else {
-    stvFilelist->setCurrentIndex(i);  // the tree's click follows
+  if (i != stvFilelist->currentIndex()) {
+    m_selectingFolder = true;
+    stvFilelist->setCurrentIndex(i);
+    m_selectingFolder = false;
   }
+  stvFilelistClick();
+  m_revealPending = true;
   stvFilelist->scrollTo(i);
 }
 

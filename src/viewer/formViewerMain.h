@@ -131,7 +131,8 @@ private:
   QToolButton* btnPreviousImage = nullptr;
   QToolButton* btnNextImage = nullptr;
   QString m_shownFolder;         // the folder the grid lists
-  bool m_treeReshaping = false;  // the folder model is re-sorting or removing rows
+  bool m_selectingFolder = false; // the program itself selects a folder in the tree
+  bool m_revealPending = true;   // the selected folder is scrolled into view as the tree fills
   QToolButton* btnEdit = nullptr;
   QToolButton* btnAddFavorites = nullptr;
   QToolButton* btnAddImage = nullptr;

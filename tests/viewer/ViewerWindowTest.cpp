@@ -21,6 +21,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFileSystemModel>
 #include <QFile>
 #include <QListWidget>
 #include <QPushButton>
@@ -28,6 +29,7 @@
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <QToolButton>
+#include <QTreeView>
 
 #include <memory>
 
@@ -120,11 +122,21 @@ TEST_F(ViewerWindowTest, StatusBarAndPrevNext)
   // A folder of one picture: neither button.
   QTemporaryDir one;
   ASSERT_TRUE(PhotoBitmap(20, 20).save(one.path() + "/only.bmp", "BMP"));
+  const QString five = folder;
   folder = one.path() + "/";
   ShowFolder(1);
   Focus(0);
   EXPECT_FALSE(Enabled("btnPreviousImage"));
   EXPECT_FALSE(Enabled("btnNextImage"));
+
+  // A click on a folder in the tree lists it.
+  QTreeView* tree = frm->Tree();
+  const QModelIndex back = static_cast<QFileSystemModel*>(tree->model())->index(QDir::cleanPath(five));
+  tree->scrollTo(back);
+  QSignalSpy scanned(frm.get(), &TfrmViewerMain::FolderScanned);
+  Click(tree->viewport(), tree->visualRect(back).center());
+  ASSERT_TRUE(scanned.wait(10000));
+  EXPECT_EQ(scanned.last().at(0).toInt(), 5);
 }
 
 TEST_F(ViewerWindowTest, UnreadableOrVanishedPictures)
