@@ -194,10 +194,12 @@ void TfrmViewerMain::BuildPanels()
   // user turns to the tree himself.
   const auto reveal = [this] {
     const QModelIndex current = stvFilelist->currentIndex();
-    if (m_revealPending && current.isValid()) stvFilelist->scrollTo(current);
+    if (m_revealPending && current.isValid()) ScrollTreeTo(current);
   };
   connect(m_folders, &QFileSystemModel::directoryLoaded, this, reveal);
-  const auto userTurned = [this] { m_revealPending = false; };
+  const auto userTurned = [this] {
+    if (!m_scrolling) m_revealPending = false;
+  };
   connect(stvFilelist, &QTreeView::expanded, this, userTurned);
   connect(stvFilelist, &QTreeView::collapsed, this, userTurned);
   connect(stvFilelist->verticalScrollBar(), &QScrollBar::sliderPressed, this, userTurned);
@@ -365,7 +367,16 @@ void TfrmViewerMain::SelectFolder(const QString& folder)
   }
   stvFilelistClick();
   m_revealPending = true;
-  stvFilelist->scrollTo(i);
+  ScrollTreeTo(i);
+}
+
+// Scrolls the tree to a folder; the parents it opens on the way are not the
+// user's doing.
+void TfrmViewerMain::ScrollTreeTo(const QModelIndex& folder)
+{
+  m_scrolling = true;
+  stvFilelist->scrollTo(folder);
+  m_scrolling = false;
 }
 
 // ---------------------------------------------------------------- modes

@@ -71,6 +71,7 @@ public:
   // Commands.
   void btnPreviousImageClick();
   void btnNextImageClick();
+  void ScrollTreeTo(const QModelIndex& folder);
   void btnEditClick();
   void btnAddFavoritesClick();
   void btnAddImageClick();
@@ -132,6 +133,7 @@ private:
   QToolButton* btnNextImage = nullptr;
   QString m_shownFolder;         // the folder the grid lists
   bool m_selectingFolder = false; // the program itself selects a folder in the tree
+  bool m_scrolling = false;       // the program itself scrolls the tree (and opens folders)
   bool m_revealPending = true;   // the selected folder is scrolled into view as the tree fills
   QToolButton* btnEdit = nullptr;
   QToolButton* btnAddFavorites = nullptr;

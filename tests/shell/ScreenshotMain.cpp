@@ -6,9 +6,12 @@
 // PICTURES, one of them chosen in the strip and made the cover's background.
 #include "canvas/LabelShower.h"
 #include "imagelib/Thumbnailer.h"
+#include "editors/LayerEditors.h"
+#include "printing/formPrinter.h"
 #include "shell/Main.h"
 #include "shell/Settings.h"
 #include "shell/formHints.h"
+#include "viewer/ViewerWiring.h"
 
 #include <QApplication>
 #include <QDir>
@@ -92,6 +95,11 @@ int main(int argc, char** argv)
   TfrmHints hints(settings);
   TfrmMain frm(settings, hints);
   if (!frm.StartedWell()) return 1;
+  // The windows the program hooks in, so the tool bar shows as it does there.
+  TfrmPrinter printer(&frm);
+  frm.SetPrintWindow(&printer);
+  AttachLayerEditors(frm);
+  AttachImageViewer(frm, settings);
   frm.show();
 
   TCoverDocument& doc = frm.Canvas()->Document();
