@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -72,6 +73,11 @@ public:
   TWatchdog(const TWatchdog&) = delete;
   TWatchdog& operator=(const TWatchdog&) = delete;
 
+  // Qt has set itself up. Until then a stop waits: Qt, starting while the
+  // folder with its runtime folder is being removed, would make a runtime
+  // folder of its own in the temporary folder and leave it there.
+  void Started() { m_started = true; }
+
 private:
   void Watch()
   {
@@ -92,7 +98,12 @@ private:
       const int sig = sigtimedwait(&set, &info, &left);
       if (m_done) return;
       if (sig == SIGXCPU) return Stop(QStringLiteral("The thumbnail used too much processor time."), 1);
-      if (sig > 0 && sig != kWakeSignal) return Stop(QString(), 0, sig);
+      if (sig > 0 && sig != kWakeSignal) {
+        for (int i = 0; i < 500 && !m_started && !m_done; ++i)
+          std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (m_done) return;
+        return Stop(QString(), 0, sig);
+      }
     }
   }
 
@@ -119,6 +130,7 @@ private:
   const QString m_folder;
   const int m_seconds;
   std::atomic<bool> m_done{false};
+  std::atomic<bool> m_started{false};
   std::thread m_thread;
 };
 
@@ -278,6 +290,7 @@ int ProjectThumbnail(int argc, char** argv, const TThumbnailLimits& limits)
         static char* appArgv[] = {argv[0], nullptr};
         app = std::make_unique<QGuiApplication>(appArgc, appArgv);
       }
+      watchdog.Started();
       QImage thumbnail;
       if (CheckThumbnailInput(project, limits.ProjectSize, error) &&
           RenderInFolder(project, size, folder, thumbnail, error) &&
