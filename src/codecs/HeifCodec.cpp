@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <memory>
+#include <cstring>
+#include <cstdint>
 #include <vector>
 
 #include <libheif/heif.h>
@@ -116,6 +118,12 @@ bool DecodeHeif(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage
     if (!CheckImageSize(width, height, error)) return false;
     const int storedW = heif_image_handle_get_ispe_width(h), storedH = heif_image_handle_get_ispe_height(h);
     if ((storedW > 0 || storedH > 0) && !CheckImageSize(storedW, storedH, error)) return false;
+    // What libheif assembles while decoding (a grid of tiles, the alpha
+    // plane) is checked only against this side limit, and a damaged file can
+    // declare a grid far larger than its picture: nothing may exceed the
+    // picture's own longer side.
+    heif_context_set_maximum_image_size_limit(
+        ctx.get(), std::max({width, height, storedW, storedH, 1}) + 1);
 
     int minW = width, minH = height;
     ReducedDecodeSize(width, height, opt, minW, minH);

@@ -108,4 +108,10 @@ TEST(LibraryFormatReaders, DamagedFilesFailWithAMessage)
       else EXPECT_FALSE(error.isEmpty());
     }
   }
+  // A 3 KB file whose alpha grid declares 58929 × 33025 behind a 64 × 48
+  // picture (found by fuzzing): refused before libheif allocates 1.9 GB.
+  TDecodedImage out;
+  QString error;
+  EXPECT_FALSE(DecodeHeif(Fixture("heif/hostile_grid_beyond_picture.heic"), TDecodeOptions(), out, error));
+  EXPECT_FALSE(error.isEmpty());
 }
