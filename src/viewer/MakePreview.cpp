@@ -3,7 +3,6 @@
 #include "imagelib/ImageLoader.h"
 #include "viewer/ViewerText.h"
 
-#include <QMutexLocker>
 
 #include <chrono>
 #include <cstring>
@@ -78,28 +77,28 @@ TMakePreviewThread::~TMakePreviewThread()
 
 void TMakePreviewThread::Terminate()
 {
-  QMutexLocker l(&m_lock);
+  const std::lock_guard l(m_lock);
   m_terminate = true;
-  m_served.wakeAll();
+  m_served.notify_all();
 }
 
 bool TMakePreviewThread::Serve(const std::function<void(const TPresent&, const QImage&)>& show)
 {
-  QMutexLocker l(&m_lock);
+  const std::lock_guard l(m_lock);
   if (m_request.Kind == pkNone) return false;
   if (show) show(m_request, m_preview);
   m_request = TPresent{};
-  m_served.wakeAll();
+  m_served.notify_all();
   return true;
 }
 
 bool TMakePreviewThread::Present(TPresentKind kind, int percent, int frame)
 {
-  QMutexLocker l(&m_lock);
+  std::unique_lock l(m_lock);
   if (m_terminate) return false;
   m_request = TPresent{kind, percent, frame};
   emit PresentReady();
-  while (m_request.Kind != pkNone && !m_terminate) m_served.wait(&m_lock);
+  m_served.wait(l, [this] { return m_request.Kind == pkNone || m_terminate; });
   // Told to stop before the window thread came: the request is withdrawn,
   // so the window thread never reads the picture while this thread goes on.
   m_request = TPresent{};
