@@ -50,11 +50,6 @@ void CopyAll(const QImage& from, QImage& to)
   CopyRect(from, to, 0, 0, to.width(), to.height());
 }
 
-void DrawFrame(const TGifAnimation::TGifFrame& f, int transparent, QImage& canvas)
-{
-  TGifAnimation::DrawFramePixels(f, transparent, canvas);
-}
-
 }  // namespace
 
 std::shared_ptr<TFrameClock> SystemFrameClock()
@@ -196,18 +191,18 @@ void TMakePreviewThread::Play(TGifAnimation& gif)
       if (first) reset();
       first = false;
       if (m == 0 || m == 1) {
-        DrawFrame(f, transparent, composition);
+        TGifAnimation::DrawFramePixels(f, transparent, composition);
         CopyAll(composition, m_preview);
       } else if (m == 2) {
-        DrawFrame(f, transparent, composition);
+        TGifAnimation::DrawFramePixels(f, transparent, composition);
         CopyAll(composition, m_preview);
         reset();
       } else if (m == 3) {
         if (pm == 0 || pm == 1) {
-          DrawFrame(f, transparent, m_preview);
+          TGifAnimation::DrawFramePixels(f, transparent, m_preview);
         } else if (pm == 2 || pm == 3) {
           CopyAll(composition, scratch);
-          DrawFrame(f, transparent, scratch);
+          TGifAnimation::DrawFramePixels(f, transparent, scratch);
           CopyAll(scratch, m_preview);
         }
       }
