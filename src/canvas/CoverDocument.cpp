@@ -838,13 +838,18 @@ void TCoverDocument::RenderPrintImage(QImage& result) const
     QImage p, m;
     switch (LayerKind(l.Number)) {
       case lkPicture: {
-        // Re-read from the source for full quality; a vanished source prints nothing.
+        // Re-read from the source for full quality. A source that has gone
+        // since (deleted or moved after the picture was added) prints from
+        // the layer's work copy, the picture the screen shows; one that is
+        // there but unreadable prints nothing.
         const QString key = pictureKey(l);
         auto it = pictures.constFind(key);
         if (it != pictures.constEnd()) {
           p = it->first;
           m = it->second;
-        } else if (!LoadPicture(l.FileName, w, h, p, &m, false)) {
+        } else if (!LoadPicture(l.FileName, w, h, p, &m, false) &&
+                   (QFileInfo::exists(l.FileName) || l.WorkFile.isEmpty() ||
+                    !LoadPicture(l.WorkFile, w, h, p, &m, false))) {
           p = m = QImage();
         }
         if (--uses[key] > 0) pictures.insert(key, {p, m});

@@ -112,8 +112,10 @@ private:
   [[noreturn]] void Stop(const QString& why, int status, int signal = 0)
   {
     if (!why.isEmpty()) PrintError(why);
-    // Twice: the work may have made a file while the first pass ran.
-    if (!RemoveFolderTree(m_folder)) RemoveFolderTree(m_folder);
+    // The work goes on while the folder is removed and may make a file or a
+    // folder in it during a pass; once the folder is gone, nothing more can
+    // be made there, so passes repeat until it is.
+    for (int pass = 0; pass < 1000 && !RemoveFolderTree(m_folder); ++pass) std::this_thread::yield();
     std::fflush(stderr);
     if (signal > 0) {
       std::signal(signal, SIG_DFL);
