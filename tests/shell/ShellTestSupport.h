@@ -21,7 +21,8 @@ void Click(QWidget* w, QPoint p);
 void Drag(QWidget* w, QPoint from, QPoint to);
 
 // Calls `answer` with the next modal window that appears (other than
-// `notThis`), from inside that window's own event loop.
+// `notThis`, or else the one modal already), from inside that window's own
+// event loop.
 void AnswerNextModal(std::function<void(QWidget*)> answer, QWidget* notThis = nullptr);
 
 // Clicks the message box button with this text ("&Yes" style mnemonics
