@@ -11,3 +11,17 @@ jkt_bench_tool() {
   [ -n "$tool" ] || { echo "$target was not built" >&2; return 1; }
   echo "$tool"
 }
+
+# best_ms COMMAND...: the best wall time in ms over $rounds runs of a command
+# (rounds is set by the script that sources this file).
+best_ms() {
+  local best="" t0 t1 ms
+  for _ in $(seq "$rounds"); do
+    t0=$(date +%s%N)
+    "$@" > /dev/null
+    t1=$(date +%s%N)
+    ms=$(( (t1 - t0) / 1000000 ))
+    if [ -z "$best" ] || [ "$ms" -lt "$best" ]; then best=$ms; fi
+  done
+  echo "$best"
+}

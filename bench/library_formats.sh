@@ -55,20 +55,6 @@ if [ "$have" -lt "$count" ]; then
   done
 fi
 
-now_ns() { date +%s%N; }
-# Best wall time in ms over $rounds runs of a command.
-best_ms() {
-  local best="" t0 t1 ms
-  for _ in $(seq "$rounds"); do
-    t0=$(now_ns)
-    "$@" > /dev/null
-    t1=$(now_ns)
-    ms=$(( (t1 - t0) / 1000000 ))
-    if [ -z "$best" ] || [ "$ms" -lt "$best" ]; then best=$ms; fi
-  done
-  echo "$best"
-}
-
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 

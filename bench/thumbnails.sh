@@ -44,20 +44,6 @@ fi
 mapfile -t files < <(find "$pictures" -maxdepth 1 -name 'photo_*.jpg' | sort | head -n 40)
 total=${#files[@]}
 
-now_ns() { date +%s%N; }
-# Best wall time in ms over $rounds runs of a command.
-best_ms() {
-  local best="" t0 t1 ms
-  for _ in $(seq "$rounds"); do
-    t0=$(now_ns)
-    "$@" > /dev/null
-    t1=$(now_ns)
-    ms=$(( (t1 - t0) / 1000000 ))
-    if [ -z "$best" ] || [ "$ms" -lt "$best" ]; then best=$ms; fi
-  done
-  echo "$best"
-}
-
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 

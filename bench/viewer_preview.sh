@@ -22,18 +22,6 @@ photo="$work/photo_6000x4000.jpg"
 /usr/bin/convert -seed 4 -size 1500x1000 plasma:fractal -resize '6000x4000!' \
   -attenuate 0.6 +noise Gaussian -quality 90 "$photo"
 
-best_ms() {
-  local best="" t0 t1 ms
-  for _ in $(seq "$rounds"); do
-    t0=$(date +%s%N)
-    "$@" > /dev/null
-    t1=$(date +%s%N)
-    ms=$(( (t1 - t0) / 1000000 ))
-    if [ -z "$best" ] || [ "$ms" -lt "$best" ]; then best=$ms; fi
-  done
-  echo "$best"
-}
-
 djpeg_ms=$(best_ms djpeg -ppm -outfile /dev/null "$photo")
 read -r first whole < <("$tool" "$photo" 500 400 "$rounds" | awk '{v[$1]=$2} END {print v["first_band_ms"], v["whole_preview_ms"]}')
 echo "6000x4000 JPEG, $(du -k "$photo" | cut -f1) KB, best of $rounds"
