@@ -105,6 +105,10 @@ TMakeThumbnailThread::~TMakeThumbnailThread()
 {
   Terminate();
   wait();
+  // The worker's last write is its final notice, made under the mail lock;
+  // taking that lock once more shows this order to thread checkers as well,
+  // which do not see inside Qt's wait().
+  std::lock_guard<std::mutex> lock(m_mailLock);
 }
 
 void TMakeThumbnailThread::SetRange(int first, int last)
