@@ -5,6 +5,7 @@
 // "Select image".
 #include "EditorTestSupport.h"
 #include "TestSupport.h"
+#include "shell/MainWindowFixture.h"
 #include "shell/ShellTestSupport.h"
 
 #include "canvas/LabelShower.h"
@@ -34,16 +35,11 @@ namespace {
 
 const TColor kBlue = MakeColor(0, 0, 255), kRed = MakeColor(255, 0, 0), kGreen = MakeColor(0, 160, 0);
 
-class BackgroundEditorTest : public ::testing::Test {
+class BackgroundEditorTest : public TMainWindowTest {
 protected:
   void SetUp() override
   {
-    ASSERT_TRUE(dir.isValid());
-    settings = std::make_unique<TSettings>(dir.filePath(QStringLiteral("JKTA.ini")));
-    for (int n = 1; n <= TSettings::HintCount; ++n) settings->SetShowHint(n, false);
-    hints = std::make_unique<TfrmHints>(*settings);
-    frm = std::make_unique<TfrmMain>(*settings, *hints);
-    ASSERT_TRUE(frm->StartedWell());
+    ASSERT_NO_FATAL_FAILURE(OpenMainWindow());
     editors = AttachLayerEditors(*frm);
     frm->show();
     photo = dir.filePath(QStringLiteral("photo.bmp"));
@@ -55,7 +51,6 @@ protected:
     frm.reset();
   }
 
-  TCoverDocument& doc() const { return frm->Canvas()->Document(); }
   TfrmBackgroundProperty* editor() const { return editors->BackgroundEditor(); }
   template <typename T> T* Child(const char* name) const
   {
@@ -99,11 +94,7 @@ protected:
     EXPECT_EQ(dialog, editor()->ColorDialog());
   }
 
-  QTemporaryDir dir;
   QString photo;
-  std::unique_ptr<TSettings> settings;
-  std::unique_ptr<TfrmHints> hints;
-  std::unique_ptr<TfrmMain> frm;
   TLayerEditors* editors = nullptr;
 };
 

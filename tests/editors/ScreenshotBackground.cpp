@@ -3,6 +3,7 @@
 // with OK and saves a picture of the editor beside the cover:
 // jkt_screenshot_background OUT_FILE. Its settings and work folder live in a
 // temporary folder of its own.
+#include "ScreenshotSupport.h"
 #include "canvas/LabelShower.h"
 #include "editors/LayerEditors.h"
 #include "editors/formBackgroundProperty.h"
@@ -56,29 +57,6 @@ QString MakeBand(const QString& path)
   p.end();
   img.save(path, "BMP");
   return path;
-}
-
-bool SaveBeside(QWidget* editor, TLabelShower* canvas, const QString& file)
-{
-  const QPixmap left = editor->grab();
-  const QImage cover = canvas->Shown();
-  const int gap = 24;
-  const int h = std::max(left.height(), cover.height() + 2) + 2 * gap;
-  QImage out(left.width() + cover.width() + 2 + 3 * gap, h, QImage::Format_RGB32);
-  out.fill(QColor(0x80, 0x80, 0x80));
-  QPainter p(&out);
-  p.drawPixmap(gap, (h - left.height()) / 2, left);
-  const int cx = 2 * gap + left.width(), cy = (h - cover.height()) / 2;
-  p.setPen(QColor(0x40, 0x40, 0x40));
-  p.drawRect(cx - 1, cy - 1, cover.width() + 1, cover.height() + 1);
-  p.drawImage(cx, cy, cover);
-  p.end();
-  return out.save(file, "PNG");
-}
-
-template <typename T> T* Child(QWidget* w, const char* name)
-{
-  return w->findChild<T*>(QString::fromLatin1(name));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // with a companion program run end to end.
 #include "EditorTestSupport.h"
 #include "TestSupport.h"
+#include "shell/MainWindowFixture.h"
 #include "shell/ShellTestSupport.h"
 
 #include "canvas/LabelShower.h"
@@ -31,16 +32,11 @@
 
 namespace {
 
-class WiringTest : public ::testing::Test {
+class WiringTest : public TMainWindowTest {
 protected:
   void SetUp() override
   {
-    ASSERT_TRUE(dir.isValid());
-    settings = std::make_unique<TSettings>(dir.filePath(QStringLiteral("JKTA.ini")));
-    for (int n = 1; n <= TSettings::HintCount; ++n) settings->SetShowHint(n, false);
-    hints = std::make_unique<TfrmHints>(*settings);
-    frm = std::make_unique<TfrmMain>(*settings, *hints);
-    ASSERT_TRUE(frm->StartedWell());
+    ASSERT_NO_FATAL_FAILURE(OpenMainWindow());
     editors = AttachLayerEditors(*frm);
     frm->show();
   }
@@ -54,13 +50,6 @@ protected:
     }
   }
 
-  TCoverDocument& doc() const { return frm->Canvas()->Document(); }
-  QToolButton* Button(const char* name) const { return frm->findChild<QToolButton*>(QString::fromLatin1(name)); }
-  void AddWith(const char* button, QPoint at)
-  {
-    Button(button)->click();
-    Click(frm->Canvas(), at);
-  }
   // Opens the editor by `open` and answers it with `answer`; returns what opened.
   QWidget* Opened(const std::function<void()>& open, const std::function<void(QWidget*)>& answer = {})
   {
@@ -86,10 +75,6 @@ protected:
     companions.push_back(std::move(p));
   }
 
-  QTemporaryDir dir;
-  std::unique_ptr<TSettings> settings;
-  std::unique_ptr<TfrmHints> hints;
-  std::unique_ptr<TfrmMain> frm;
   TLayerEditors* editors = nullptr;
   std::vector<std::unique_ptr<QProcess>> companions;
 };

@@ -1,6 +1,7 @@
 // The main window driven like a user: add mode, the layer list in step with
 // the canvas, the unsaved-changes question, New/Open/close, hints, and the
 // single running copy.
+#include "MainWindowFixture.h"
 #include "ShellTestSupport.h"
 
 #include "canvas/LabelShower.h"
@@ -36,16 +37,11 @@
 
 namespace {
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public TMainWindowTest {
 protected:
   void SetUp() override
   {
-    ASSERT_TRUE(dir.isValid());
-    settings = std::make_unique<TSettings>(dir.filePath(QStringLiteral("config/JKTA.ini")));
-    for (int n = 1; n <= 8; ++n) settings->SetShowHint(n, false);
-    hints = std::make_unique<TfrmHints>(*settings);
-    frm = std::make_unique<TfrmMain>(*settings, *hints);
-    ASSERT_TRUE(frm->StartedWell());
+    ASSERT_NO_FATAL_FAILURE(OpenMainWindow(QStringLiteral("config/JKTA.ini")));
     frm->show();
   }
   void TearDown() override
@@ -54,25 +50,8 @@ protected:
     hints.reset();
   }
 
-  TLabelShower* canvas() const { return frm->Canvas(); }
-  TCoverDocument& doc() const { return frm->Canvas()->Document(); }
-  QToolButton* Button(const char* name) const { return frm->findChild<QToolButton*>(QString::fromLatin1(name)); }
   QListWidget* List() const { return frm->LayerList(); }
 
-  QStringList Lines() const
-  {
-    QStringList lines;
-    for (int i = 0; i < List()->count(); ++i) lines << List()->item(i)->text();
-    return lines;
-  }
-
-  void AddWith(const char* button, QPoint at)
-  {
-    Button(button)->click();
-    Click(canvas(), at);
-  }
-
-  // Every list line names the layer whose Number it stands for.
   // Open with `file` chosen in the open dialog; the text of the message box
   // that follows (closed with OK), or empty when none came.
   QString OpenAnsweringTheMessage(const QString& file)
@@ -91,6 +70,7 @@ protected:
     return reported;
   }
 
+  // Every list line names the layer whose Number it stands for.
   void ExpectInStep() const
   {
     ASSERT_EQ(List()->count(), doc().LayerCount() - 1);
@@ -111,11 +91,6 @@ protected:
     return !Button("btnMoveUp")->isEnabled() && !Button("btnMoveDown")->isEnabled() &&
            !Button("btnEdit")->isEnabled() && !Button("btnDelete")->isEnabled();
   }
-
-  QTemporaryDir dir;
-  std::unique_ptr<TSettings> settings;
-  std::unique_ptr<TfrmHints> hints;
-  std::unique_ptr<TfrmMain> frm;
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Undo and redo in the main window, driven with the keys and buttons: a
 // deleted picture layer comes back whole, drags and editor sessions are one
 // step each, and Modified follows the steps back to the saved state.
+#include "MainWindowFixture.h"
 #include "ShellTestSupport.h"
 #include "TestSupport.h"
 
@@ -27,16 +28,11 @@
 
 namespace {
 
-class UndoTest : public ::testing::Test {
+class UndoTest : public TMainWindowTest {
 protected:
   void SetUp() override
   {
-    ASSERT_TRUE(dir.isValid());
-    settings = std::make_unique<TSettings>(dir.filePath(QStringLiteral("config/JKTA.ini")));
-    for (int n = 1; n <= TSettings::HintCount; ++n) settings->SetShowHint(n, false);
-    hints = std::make_unique<TfrmHints>(*settings);
-    frm = std::make_unique<TfrmMain>(*settings, *hints);
-    ASSERT_TRUE(frm->StartedWell());
+    ASSERT_NO_FATAL_FAILURE(OpenMainWindow(QStringLiteral("config/JKTA.ini")));
     frm->show();
     frm->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(frm.get()));
@@ -48,20 +44,6 @@ protected:
     hints.reset();
   }
 
-  TLabelShower* canvas() const { return frm->Canvas(); }
-  TCoverDocument& doc() const { return frm->Canvas()->Document(); }
-  QToolButton* Button(const char* name) const { return frm->findChild<QToolButton*>(QString::fromLatin1(name)); }
-  QStringList Lines() const
-  {
-    QStringList lines;
-    for (int i = 0; i < frm->LayerList()->count(); ++i) lines << frm->LayerList()->item(i)->text();
-    return lines;
-  }
-  void AddWith(const char* button, QPoint at)
-  {
-    Button(button)->click();
-    Click(canvas(), at);
-  }
   // The keys, in a window no dialog has been shown over (on the offscreen
   // desktop the focus does not reliably come back after one), and the
   // buttons.
@@ -71,11 +53,6 @@ protected:
   void RedoY() { Key(Qt::Key_Y, Qt::ControlModifier); }
   void UndoButton() { QTest::mouseClick(Button("btnUndo"), Qt::LeftButton); }
   void RedoButton() { QTest::mouseClick(Button("btnRedo"), Qt::LeftButton); }
-
-  QTemporaryDir dir;
-  std::unique_ptr<TSettings> settings;
-  std::unique_ptr<TfrmHints> hints;
-  std::unique_ptr<TfrmMain> frm;
 };
 
 }  // namespace
