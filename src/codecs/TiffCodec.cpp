@@ -401,10 +401,18 @@ bool ReadThroughRgba(TIFF* tif, TOutput& out, const TTiffMessages& msgs, QString
   uint16_t orientation = ORIENTATION_TOPLEFT;
   TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
   img.req_orientation = orientation;
-  constexpr int kBand = 16;
-  std::vector<uint32_t> raster(size_t(out.Width) * kBand);
-  for (int y0 = 0; y0 < out.Height; y0 += kBand) {
-    const int rows = std::min(kBand, out.Height - y0);
+  // Every call decodes the strips (or tiles) it touches from their first
+  // row, so a band follows the file's own strips: bands of a few rows out of
+  // a strip of thousands would decode that strip again for every band.
+  uint32_t unit = 0;
+  if (TIFFIsTiled(tif)) TIFFGetField(tif, TIFFTAG_TILELENGTH, &unit);
+  else TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &unit);
+  constexpr int64_t kRasterPixels = 16LL * 1024 * 1024;  // 64 MiB of RGBA
+  const int64_t most = std::max<int64_t>(16, kRasterPixels / out.Width);
+  const int band = int(std::max<int64_t>(1, std::min({std::max<int64_t>(unit, 16), most, int64_t(out.Height)})));
+  std::vector<uint32_t> raster(size_t(out.Width) * size_t(band));
+  for (int y0 = 0; y0 < out.Height; y0 += band) {
+    const int rows = std::min(band, out.Height - y0);
     img.row_offset = y0;
     img.col_offset = 0;
     std::fill(raster.begin(), raster.end(), 0xFFFFFFFFu);

@@ -187,6 +187,11 @@ ppm2tiff -c g4 "$tmp/mono.pbm" tiff/tool_libtiff_g4.tif
 tiffcp -t -w 16 -l 16 -c lzw tiff/tool_libtiff_none.tif tiff/tool_libtiff_tiles.tif
 tiffcp -p separate tiff/tool_libtiff_none.tif tiff/tool_libtiff_planar.tif
 tiffcp -t -w 16 -l 16 -p separate tiff/tool_libtiff_none.tif tiff/tool_libtiff_tiles_planar.tif
+# Planes apart in strips taller than a few rows, the last one short: read
+# by libtiff's general reader a strip at a time.
+pnmcat -tb "$tmp/rgb.ppm" "$tmp/rgb.ppm" "$tmp/rgb.ppm" "$tmp/rgb.ppm" > "$tmp/tall.ppm"
+ppm2tiff -c zip "$tmp/tall.ppm" "$tmp/tall.tif"
+tiffcp -p separate -c zip -r 30 "$tmp/tall.tif" tiff/tool_libtiff_planar_strips.tif
 tiff2bw tiff/tool_libtiff_none.tif tiff/tool_libtiff_bw.tif
 # Every orientation a TIFF can state, on the same stored rows.
 for o in 2 3 4 5 6 7 8; do

@@ -205,7 +205,7 @@ TEST(ToolFixtures, Tiff)
 {
   for (const char* f : {"tiff/tool_libtiff_none.tif", "tiff/tool_libtiff_lzw_pred.tif",
                         "tiff/tool_libtiff_packbits.tif", "tiff/tool_libtiff_zip_grey.tif", "tiff/tool_libtiff_g4.tif",
-                        "tiff/tool_libtiff_tiles.tif", "tiff/tool_libtiff_planar.tif",
+                        "tiff/tool_libtiff_tiles.tif", "tiff/tool_libtiff_planar.tif", "tiff/tool_libtiff_planar_strips.tif",
                         "tiff/tool_libtiff_tiles_planar.tif", "tiff/tool_libtiff_bw.tif",
                         "tiff/tool_netpbm_pal4.tif", "tiff/tool_netpbm_pal8.tif", "tiff/tool_netpbm_miniswhite.tif",
                         "tiff/tool_netpbm_grey_miniswhite.tif", "tiff/tool_im_cmyk.tif", "tiff/tool_im_rgba.tif",
