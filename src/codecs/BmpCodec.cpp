@@ -340,9 +340,10 @@ private:
     }
     // Pixels the stream skips take colour 0.
     const TBgr c0 = m_pal[0];
-    for (int y = 0; y < m_img.height(); ++y) {
-      uint8_t* d = m_img.scanLine(y);
-      for (int x = 0; x < m_img.width(); ++x) { d[3 * x] = c0.B; d[3 * x + 1] = c0.G; d[3 * x + 2] = c0.R; }
+    if (m_img.height() > 0) {
+      uint8_t* first = m_img.scanLine(0);
+      for (int x = 0; x < m_img.width(); ++x) { first[3 * x] = c0.B; first[3 * x + 1] = c0.G; first[3 * x + 2] = c0.R; }
+      for (int y = 1; y < m_img.height(); ++y) std::memcpy(m_img.scanLine(y), first, size_t(m_img.width()) * 3);
     }
     TByteReader r(data, size);
     TProgressReporter rep(progress, int(m_info.Height));
