@@ -14,6 +14,7 @@
 #include "codecs/BmpWrite.h"
 
 #include <QBuffer>
+#include <QColor>
 #include <QImageReader>
 
 #include <algorithm>
@@ -339,12 +340,7 @@ private:
       return false;
     }
     // Pixels the stream skips take colour 0.
-    const TBgr c0 = m_pal[0];
-    if (m_img.height() > 0) {
-      uint8_t* first = m_img.scanLine(0);
-      for (int x = 0; x < m_img.width(); ++x) { first[3 * x] = c0.B; first[3 * x + 1] = c0.G; first[3 * x + 2] = c0.R; }
-      for (int y = 1; y < m_img.height(); ++y) std::memcpy(m_img.scanLine(y), first, size_t(m_img.width()) * 3);
-    }
+    m_img.fill(QColor(m_pal[0].R, m_pal[0].G, m_pal[0].B));
     TByteReader r(data, size);
     TProgressReporter rep(progress, int(m_info.Height));
     int64_t x = 0, fy = 0;

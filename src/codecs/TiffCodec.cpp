@@ -409,7 +409,7 @@ bool ReadThroughRgba(TIFF* tif, TOutput& out, const TTiffMessages& msgs, QString
   else TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &unit);
   constexpr int64_t kRasterPixels = 16LL * 1024 * 1024;  // 64 MiB of RGBA
   const int64_t most = std::max<int64_t>(16, kRasterPixels / out.Width);
-  const int band = int(std::max<int64_t>(1, std::min({std::max<int64_t>(unit, 16), most, int64_t(out.Height)})));
+  const int band = int(std::min({std::max<int64_t>(unit, 16), most, int64_t(out.Height)}));
   std::vector<uint32_t> raster(size_t(out.Width) * size_t(band));
   for (int y0 = 0; y0 < out.Height; y0 += band) {
     const int rows = std::min(band, out.Height - y0);
