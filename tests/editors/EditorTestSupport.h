@@ -7,13 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QMessageBox>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTest>
-#include <QTimer>
 
 // A click on the box of a check box or radio button.
 inline void ClickBox(QAbstractButton* b)
@@ -50,19 +48,13 @@ inline QPoint HandleCentre(QSlider* s)
 }
 
 // Accepts the next message box and keeps its text in `text`, which must
-// outlive the box. Other modal windows met first (a progress window on a
-// slow machine) are left to their own course.
+// outlive the box.
 inline void AcceptNextMessage(QString& text)
 {
-  auto* timer = new QTimer;
-  timer->setInterval(5);
-  QObject::connect(timer, &QTimer::timeout, [timer, &text] {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box || !box->isVisible()) return;
-    timer->stop();
-    timer->deleteLater();
-    text = box->text();
-    box->accept();
-  });
-  timer->start();
+  AnswerModalWhen([](QWidget* w) { return qobject_cast<QMessageBox*>(w) != nullptr; },
+                  [&text](QWidget* w) {
+                    auto* box = static_cast<QMessageBox*>(w);
+                    text = box->text();
+                    box->accept();
+                  });
 }

@@ -14,7 +14,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QDialog>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -399,16 +398,12 @@ TEST_F(TracksEditorTest, ImportStoppedFromItsProgressWindowOrByClosingTheEditorC
   // The progress window appears over the editor; Cancel in it is clicked
   // once it shows, however long the machine takes to get there.
   bool sawProgress = false;
-  QTimer watch;
-  watch.setInterval(5);
-  QObject::connect(&watch, &QTimer::timeout, [&] {
-    auto* progress = frm->findChild<QDialog*>(QStringLiteral("frmImportProgress"));
-    if (!progress || !progress->isVisible() || QApplication::activeModalWidget() != progress) return;
-    watch.stop();
-    sawProgress = true;
-    QTest::mouseClick(progress->findChild<QPushButton*>(QStringLiteral("btnCancelImport")), Qt::LeftButton);
-  });
-  watch.start();
+  AnswerModalWhen([](QWidget* w) { return w->objectName() == QLatin1String("frmImportProgress"); },
+                  [&sawProgress](QWidget* progress) {
+                    sawProgress = true;
+                    QTest::mouseClick(progress->findChild<QPushButton*>(QStringLiteral("btnCancelImport")),
+                                      Qt::LeftButton);
+                  });
   DropOnGrid(Grid(), {dir.path()});
   ASSERT_TRUE(finished.wait(20000));
   EXPECT_TRUE(sawProgress);

@@ -69,21 +69,26 @@ void Drag(QWidget* w, QPoint from, QPoint to)
   Release(w, to);
 }
 
-void AnswerNextModal(std::function<void(QWidget*)> answer, QWidget* notThis)
+void AnswerModalWhen(std::function<bool(QWidget*)> which, std::function<void(QWidget*)> answer)
 {
-  // The window that is modal already (an editor shown by the test) is not
-  // the one to come.
-  QPointer<QWidget> skip = notThis ? notThis : QApplication::activeModalWidget();
   auto* timer = new QTimer;
   timer->setInterval(5);
-  QObject::connect(timer, &QTimer::timeout, [timer, answer, skip] {
+  QObject::connect(timer, &QTimer::timeout, [timer, which, answer] {
     QWidget* w = QApplication::activeModalWidget();
-    if (!w || w == skip || !w->isVisible()) return;
+    if (!w || !w->isVisible() || !which(w)) return;
     timer->stop();
     timer->deleteLater();
     answer(w);
   });
   timer->start();
+}
+
+void AnswerNextModal(std::function<void(QWidget*)> answer, QWidget* notThis)
+{
+  // The window that is modal already (an editor shown by the test) is not
+  // the one to come.
+  QPointer<QWidget> skip = notThis ? notThis : QApplication::activeModalWidget();
+  AnswerModalWhen([skip](QWidget* w) { return w != skip; }, std::move(answer));
 }
 
 QStringList MessageButtons(QWidget* modal)

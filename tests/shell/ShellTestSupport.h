@@ -25,6 +25,11 @@ void Drag(QWidget* w, QPoint from, QPoint to);
 // event loop.
 void AnswerNextModal(std::function<void(QWidget*)> answer, QWidget* notThis = nullptr);
 
+// Calls `answer` with the first modal window for which `which` holds, from
+// inside that window's own event loop; other modal windows met first (a
+// progress window on a slow machine) are left to their own course.
+void AnswerModalWhen(std::function<bool(QWidget*)> which, std::function<void(QWidget*)> answer);
+
 // Clicks the message box button with this text ("&Yes" style mnemonics
 // ignored); fails the test when the window is not a message box.
 void ClickMessageButton(QWidget* modal, const QString& text);
