@@ -22,9 +22,9 @@ QString ErrnoText(int err) { return QString::fromLocal8Bit(std::strerror(err)); 
 
 // ---------------------------------------------------------------- cleanup on signals
 //
-// What a job must remove when a signal ends the process: fixed slots of
-// encoded paths, filled before they are marked used, so the handler reads
-// only complete paths and calls only async-signal-safe functions.
+// What must go when a signal ends the process: fixed slots of encoded paths,
+// filled before they are marked used, so that the removal reads only complete
+// paths and calls only async-signal-safe functions.
 
 constexpr int kSlots = 8;
 constexpr size_t kPathMax = 4096;
@@ -32,34 +32,16 @@ char g_paths[kSlots][kPathMax];
 std::atomic<int> g_used[kSlots];  // 0 free, 1 a file, 2 a folder
 std::atomic<bool> g_slotTaken[kSlots];
 
-int AddCleanup(const QString& path, bool folder)
+// Empties the folder open as `fd` with system calls only: files and links are
+// unlinked, never followed; folders within are emptied the same way (a few
+// levels deep) and removed. Reading a folder while entries leave it may skip
+// some, so the folder is read again until a reading finds nothing.
+void ClearFolderAt(int fd, int depth)
 {
-  const QByteArray p = QFile::encodeName(path);
-  if (size_t(p.size()) >= kPathMax) return -1;
-  for (int i = 0; i < kSlots; ++i) {
-    bool expected = false;
-    if (!g_slotTaken[i].compare_exchange_strong(expected, true)) continue;
-    std::memcpy(g_paths[i], p.constData(), size_t(p.size()) + 1);
-    g_used[i].store(folder ? 2 : 1);
-    return i;
-  }
-  return -1;
-}
-
-void DropCleanup(int slot)
-{
-  if (slot < 0) return;
-  g_used[slot].store(0);
-  g_slotTaken[slot].store(false);
-}
-
-// Empties a folder of plain entries (a job's folder holds no sub-folders)
-// with system calls only, then removes it.
-void RemoveFlatFolder(const char* path)
-{
-  const int fd = ::open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd >= 0) {
-    alignas(8) static char buf[8192];
+  alignas(8) char buf[4096];
+  for (int pass = 0; pass < 4; ++pass) {
+    bool found = false;
+    ::lseek(fd, 0, SEEK_SET);
     for (;;) {
       const long n = ::syscall(SYS_getdents64, fd, buf, sizeof buf);
       if (n <= 0) break;
@@ -68,10 +50,26 @@ void RemoveFlatFolder(const char* path)
         unsigned short reclen = 0;
         std::memcpy(&reclen, buf + at + 16, sizeof reclen);
         const char* name = buf + at + 19;
-        if (!(name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))) ::unlinkat(fd, name, 0);
         at += reclen;
+        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
+        found = true;
+        if (::unlinkat(fd, name, 0) == 0 || errno != EISDIR || depth >= 4) continue;
+        const int sub = ::openat(fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (sub < 0) continue;
+        ClearFolderAt(sub, depth + 1);
+        ::close(sub);
+        ::unlinkat(fd, name, AT_REMOVEDIR);
       }
     }
+    if (!found) break;
+  }
+}
+
+void RemoveFolderAt(const char* path)
+{
+  const int fd = ::open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd >= 0) {
+    ClearFolderAt(fd, 0);
     ::close(fd);
   }
   ::rmdir(path);
@@ -79,11 +77,7 @@ void RemoveFlatFolder(const char* path)
 
 void CleanUpAndEnd(int sig)
 {
-  for (int i = 0; i < kSlots; ++i) {
-    const int kind = g_used[i].load();
-    if (kind == 1) ::unlink(g_paths[i]);
-    else if (kind == 2) RemoveFlatFolder(g_paths[i]);
-  }
+  RunSignalCleanups();
   ::signal(sig, SIG_DFL);
   ::raise(sig);
 }
@@ -127,6 +121,36 @@ bool WriteAllTo(int fd, const char* data, qint64 size)
 
 }  // namespace
 
+int AddSignalCleanup(const QString& path, bool folder)
+{
+  const QByteArray p = QFile::encodeName(path);
+  if (size_t(p.size()) >= kPathMax) return -1;
+  for (int i = 0; i < kSlots; ++i) {
+    bool expected = false;
+    if (!g_slotTaken[i].compare_exchange_strong(expected, true)) continue;
+    std::memcpy(g_paths[i], p.constData(), size_t(p.size()) + 1);
+    g_used[i].store(folder ? 2 : 1);
+    return i;
+  }
+  return -1;
+}
+
+void DropSignalCleanup(int slot)
+{
+  if (slot < 0) return;
+  g_used[slot].store(0);
+  g_slotTaken[slot].store(false);
+}
+
+void RunSignalCleanups()
+{
+  for (int i = 0; i < kSlots; ++i) {
+    const int kind = g_used[i].load();
+    if (kind == 1) ::unlink(g_paths[i]);
+    else if (kind == 2) RemoveFolderAt(g_paths[i]);
+  }
+}
+
 // ---------------------------------------------------------------- TOutputFile
 
 TOutputFile::TOutputFile(QString path, QStringList inputs)
@@ -141,7 +165,7 @@ void TOutputFile::Discard()
   if (m_temp.isOpen()) m_temp.close();
   if (!m_tempPath.isEmpty()) ::unlink(QFile::encodeName(m_tempPath).constData());
   m_tempPath.clear();
-  DropCleanup(m_cleanupSlot);
+  DropSignalCleanup(m_cleanupSlot);
   m_cleanupSlot = -1;
   m_open = false;
 }
@@ -208,7 +232,7 @@ bool TOutputFile::Open(QString& error)
     error = QStringLiteral("Can not write \"%1\": no temporary name is free.").arg(m_path);
     return false;
   }
-  m_cleanupSlot = AddCleanup(m_tempPath, false);
+  m_cleanupSlot = AddSignalCleanup(m_tempPath, false);
   m_open = true;
   return true;
 }
@@ -284,7 +308,7 @@ TCommandLineJob::TCommandLineJob() = default;
 TCommandLineJob::~TCommandLineJob()
 {
   if (!m_folder.isEmpty()) RemoveFolderTree(m_folder);
-  DropCleanup(m_cleanupSlot);
+  DropSignalCleanup(m_cleanupSlot);
   if (m_folderFd >= 0) ::close(m_folderFd);
   if (m_handlers) {
     for (size_t i = 0; i < std::size(kSignals); ++i) ::sigaction(kSignals[i], &g_previous[i], nullptr);
@@ -320,7 +344,7 @@ bool TCommandLineJob::Begin(QString& error)
   m_folder = QFile::decodeName(templ);
   m_folderFd = ::open(templ.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (m_folderFd >= 0) ::flock(m_folderFd, LOCK_EX | LOCK_NB);
-  m_cleanupSlot = AddCleanup(m_folder, true);
+  m_cleanupSlot = AddSignalCleanup(m_folder, true);
 
   struct sigaction sa {};
   sa.sa_handler = CleanUpAndEnd;

@@ -66,6 +66,15 @@ private:
   bool m_open = false;
 };
 
+// What must go when a signal ends the process. A file or a folder (with all
+// it holds) named here is removed by RunSignalCleanups(), which calls only
+// async-signal-safe functions and so may run in a signal handler. Returns the
+// slot to give to DropSignalCleanup once the path is gone or kept, or -1 when
+// every slot is taken.
+int AddSignalCleanup(const QString& path, bool folder);
+void DropSignalCleanup(int slot);
+void RunSignalCleanups();
+
 // Open, write and commit in one step.
 bool WriteOutputFile(const QString& path, const QByteArray& bytes, const QStringList& inputs, QString& error);
 

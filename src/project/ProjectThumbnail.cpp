@@ -26,6 +26,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define JKT_UNDER_SANITIZER 1
@@ -53,15 +54,45 @@ sigset_t StopSignals()
   return set;
 }
 
+// How a stopped run ends: the watchdog sends kEndSignal to the main thread,
+// whose handler removes what the run made and ends the process with
+// g_endStatus, or by g_endSignal as if that signal had not been caught. The
+// main thread is the one that makes folders; once it is in the handler it
+// can no longer make one again behind the removal.
+constexpr int kEndSignal = SIGUSR2;
+std::atomic<int> g_endStatus{1};
+std::atomic<int> g_endSignal{0};
+
+void EndBySignal(int signal)
+{
+  std::signal(signal, SIG_DFL);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, signal);
+  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+  raise(signal);
+}
+
+void EndInMainThread(int)
+{
+  RunSignalCleanups();
+  if (const int signal = g_endSignal.load(); signal > 0) EndBySignal(signal);
+  _exit(g_endStatus.load());
+}
+
 // Watches a run from its own thread. The stop signals are blocked in every
 // thread of the process, so they wait here instead of interrupting the work;
-// when one comes, or the time is up, the temporary folder is removed and the
-// process ends at once. Removing a folder is no work for a signal handler;
-// here it runs as ordinary code.
+// when one comes, or the time is up, the main thread is made to remove the
+// temporary folder and end the process at once.
 class TWatchdog {
 public:
-  TWatchdog(QString folder, int seconds) : m_folder(std::move(folder)), m_seconds(seconds)
+  TWatchdog(QString folder, int seconds) : m_folder(std::move(folder)), m_seconds(seconds), m_main(pthread_self())
   {
+    m_cleanupSlot = AddSignalCleanup(m_folder, true);
+    struct sigaction sa {};
+    sa.sa_handler = EndInMainThread;
+    sigfillset(&sa.sa_mask);
+    sigaction(kEndSignal, &sa, &m_previous);
     m_thread = std::thread([this] { Watch(); });
   }
   ~TWatchdog()
@@ -69,14 +100,11 @@ public:
     m_done = true;
     pthread_kill(m_thread.native_handle(), kWakeSignal);
     m_thread.join();
+    sigaction(kEndSignal, &m_previous, nullptr);
+    DropSignalCleanup(m_cleanupSlot);
   }
   TWatchdog(const TWatchdog&) = delete;
   TWatchdog& operator=(const TWatchdog&) = delete;
-
-  // Qt has set itself up. Until then a stop waits: Qt, starting while the
-  // folder with its runtime folder is being removed, would make a runtime
-  // folder of its own in the temporary folder and leave it there.
-  void Started() { m_started = true; }
 
 private:
   void Watch()
@@ -98,41 +126,33 @@ private:
       const int sig = sigtimedwait(&set, &info, &left);
       if (m_done) return;
       if (sig == SIGXCPU) return Stop(QStringLiteral("The thumbnail used too much processor time."), 1);
-      if (sig > 0 && sig != kWakeSignal) {
-        for (int i = 0; i < 500 && !m_started && !m_done; ++i)
-          std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        if (m_done) return;
-        return Stop(QString(), 0, sig);
-      }
+      if (sig > 0 && sig != kWakeSignal) return Stop(QString(), 0, sig);
     }
   }
 
-  // Removes the folder and ends the process: with `status`, or, stopped by
-  // `signal`, by that signal as if it had not been caught.
+  // Ends the process: with `status`, or, stopped by `signal`, by that signal.
   [[noreturn]] void Stop(const QString& why, int status, int signal = 0)
   {
     if (!why.isEmpty()) PrintError(why);
-    // The work goes on while the folder is removed and may make a file or a
-    // folder in it during a pass; once the folder is gone, nothing more can
-    // be made there, so passes repeat until it is.
-    for (int pass = 0; pass < 1000 && !RemoveFolderTree(m_folder); ++pass) std::this_thread::yield();
     std::fflush(stderr);
-    if (signal > 0) {
-      std::signal(signal, SIG_DFL);
-      sigset_t set;
-      sigemptyset(&set);
-      sigaddset(&set, signal);
-      pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
-      raise(signal);
-      status = 128 + signal;
-    }
-    std::_Exit(status);
+    g_endStatus = status;
+    g_endSignal = signal;
+    pthread_kill(m_main, kEndSignal);
+    std::this_thread::sleep_for(std::chrono::seconds(5));
+    // The main thread did not take the signal: the folder is removed from
+    // here, again after every pass in which the work made something in it.
+    for (int pass = 0; pass < 1000 && !RemoveFolderTree(m_folder); ++pass) std::this_thread::yield();
+    RunSignalCleanups();
+    if (signal > 0) EndBySignal(signal);
+    std::_Exit(signal > 0 ? 128 + signal : status);
   }
 
   const QString m_folder;
   const int m_seconds;
+  const pthread_t m_main;
+  int m_cleanupSlot = -1;
+  struct sigaction m_previous {};
   std::atomic<bool> m_done{false};
-  std::atomic<bool> m_started{false};
   std::thread m_thread;
 };
 
@@ -292,7 +312,6 @@ int ProjectThumbnail(int argc, char** argv, const TThumbnailLimits& limits)
         static char* appArgv[] = {argv[0], nullptr};
         app = std::make_unique<QGuiApplication>(appArgc, appArgv);
       }
-      watchdog.Started();
       QImage thumbnail;
       if (CheckThumbnailInput(project, limits.ProjectSize, error) &&
           RenderInFolder(project, size, folder, thumbnail, error) &&
