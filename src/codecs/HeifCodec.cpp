@@ -10,6 +10,7 @@
 #include <memory>
 #include <cstring>
 #include <cstdint>
+#include <map>
 #include <vector>
 
 #include <libheif/heif.h>
@@ -77,6 +78,177 @@ THandle UsableThumbnail(heif_image_handle* main, int minW, int minH)
   return best;
 }
 
+// ---------------------------------------------------------------- declared canvases
+//
+// A picture made of tiles ("grid") or of layers ("iovl") declares the size
+// of its canvas in the item's own data, and libheif allocates that canvas
+// with no check but its side limit: a few bytes could ask for a canvas of
+// 65535 × 65535. The canvases are read here first, from the boxes of the
+// file, and measured like any picture.
+
+constexpr uint32_t Tag(const char (&s)[5])
+{
+  return uint32_t(uint8_t(s[0])) << 24 | uint32_t(uint8_t(s[1])) << 16 | uint32_t(uint8_t(s[2])) << 8 | uint8_t(s[3]);
+}
+
+// Reads big-endian numbers from a range and never past its end; a read
+// beyond it sets Ok to false and gives 0.
+struct TBigEndian {
+  const uint8_t* P;
+  size_t Size;
+  size_t At = 0;
+  bool Ok = true;
+
+  uint64_t Read(unsigned bytes)
+  {
+    if (!Ok || bytes > 8 || Size - At < bytes) {
+      Ok = false;
+      return 0;
+    }
+    uint64_t v = 0;
+    for (unsigned i = 0; i < bytes; ++i) v = v << 8 | P[At++];
+    return v;
+  }
+  void Skip(size_t bytes)
+  {
+    if (!Ok || Size - At < bytes) Ok = false;
+    else At += bytes;
+  }
+};
+
+struct TBox {
+  uint32_t Type;
+  size_t Start;  // of the content, after the header
+  size_t Size;
+};
+
+// The boxes within [begin, end) of `p`, up to the first that does not fit.
+std::vector<TBox> Boxes(const uint8_t* p, size_t begin, size_t end)
+{
+  std::vector<TBox> boxes;
+  for (size_t at = begin; end - at >= 8 && boxes.size() < 4096;) {
+    TBigEndian r{p + at, end - at};
+    uint64_t size = r.Read(4);
+    const auto type = uint32_t(r.Read(4));
+    size_t header = 8;
+    if (size == 1) {
+      size = r.Read(8);
+      header = 16;
+    } else if (size == 0) {
+      size = end - at;
+    }
+    if (!r.Ok || size < header || size > end - at) break;
+    boxes.push_back({type, at + header, size_t(size) - header});
+    at += size_t(size);
+  }
+  return boxes;
+}
+
+const TBox* FindBox(const std::vector<TBox>& boxes, uint32_t type)
+{
+  for (const TBox& b : boxes)
+    if (b.Type == type) return &b;
+  return nullptr;
+}
+
+// False with the reason when a grid or overlay item of the file declares a
+// canvas larger than a picture may be. Whatever cannot be read is left to
+// libheif, which reports it.
+bool DeclaredCanvasesFit(const QByteArray& data, QString& error)
+{
+  const auto* p = reinterpret_cast<const uint8_t*>(data.constData());
+  const size_t n = size_t(data.size());
+  const std::vector<TBox> top = Boxes(p, 0, n);
+  const TBox* meta = FindBox(top, Tag("meta"));
+  if (!meta || meta->Size < 4) return true;
+  const std::vector<TBox> parts = Boxes(p, meta->Start + 4, meta->Start + meta->Size);
+
+  // The items that are grids or overlays: item number and kind.
+  std::map<uint64_t, uint32_t> canvases;
+  if (const TBox* iinf = FindBox(parts, Tag("iinf"))) {
+    TBigEndian r{p + iinf->Start, iinf->Size};
+    const unsigned version = unsigned(r.Read(1));
+    r.Skip(3);
+    r.Read(version == 0 ? 2 : 4);  // the count; the boxes that follow are what counts
+    if (!r.Ok) return true;
+    for (const TBox& infe : Boxes(p, iinf->Start + r.At, iinf->Start + iinf->Size)) {
+      if (infe.Type != Tag("infe")) continue;
+      TBigEndian e{p + infe.Start, infe.Size};
+      const unsigned v = unsigned(e.Read(1));
+      if (v < 2) continue;  // entries before version 2 name no item type
+      e.Skip(3);
+      const uint64_t id = e.Read(v == 2 ? 2 : 4);
+      e.Skip(2);
+      const auto type = uint32_t(e.Read(4));
+      if (e.Ok && (type == Tag("grid") || type == Tag("iovl"))) canvases.emplace(id, type);
+    }
+  }
+  const TBox* iloc = FindBox(parts, Tag("iloc"));
+  if (canvases.empty() || !iloc) return true;
+  const TBox* idat = FindBox(parts, Tag("idat"));
+
+  TBigEndian r{p + iloc->Start, iloc->Size};
+  const unsigned version = unsigned(r.Read(1));
+  r.Skip(3);
+  if (!r.Ok || version > 2) return true;
+  unsigned b = unsigned(r.Read(1));
+  const unsigned offsetSize = b >> 4, lengthSize = b & 15;
+  b = unsigned(r.Read(1));
+  const unsigned baseSize = b >> 4, indexSize = version >= 1 ? b & 15 : 0;
+  const uint64_t count = r.Read(version < 2 ? 2 : 4);
+  for (uint64_t i = 0; i < count && r.Ok; ++i) {
+    const uint64_t id = r.Read(version < 2 ? 2 : 4);
+    const unsigned method = version >= 1 ? unsigned(r.Read(2) & 15) : 0;
+    r.Skip(2);  // data reference
+    const uint64_t base = r.Read(baseSize);
+    const uint64_t extents = r.Read(2);
+    // The first extents (a canvas is described in 12 bytes at most).
+    struct TExtent {
+      uint64_t Offset = 0, Length = 0;
+    } first[4];
+    // Entries of no bytes at all would let a few bytes ask for 65535 loops.
+    if (indexSize + offsetSize + lengthSize > 0) {
+      for (uint64_t x = 0; x < extents && r.Ok; ++x) {
+        r.Read(indexSize);
+        const uint64_t o = r.Read(offsetSize), l = r.Read(lengthSize);
+        if (x < std::size(first)) first[x] = {o, l};
+      }
+    }
+    if (!r.Ok || extents == 0) break;
+    const auto item = canvases.find(id);
+    if (item == canvases.end()) continue;
+
+    // Where the item's data lies: in the file, or in the item data box.
+    size_t from = 0, to = n;
+    if (method == 1 && idat) {
+      from = idat->Start;
+      to = idat->Start + idat->Size;
+    } else if (method != 0) {
+      continue;
+    }
+    uint8_t head[12];
+    size_t got = 0;
+    for (size_t x = 0; x < std::min<uint64_t>(extents, std::size(first)) && got < sizeof head; ++x) {
+      const uint64_t room = to - from;
+      if (base > room || first[x].Offset > room - base) break;
+      const size_t at = from + size_t(base + first[x].Offset);
+      size_t take = std::min(sizeof head - got, to - at);  // a length of 0 reaches to the end
+      if (first[x].Length > 0) take = size_t(std::min<uint64_t>(take, first[x].Length));
+      std::memcpy(head + got, p + at, take);
+      got += take;
+    }
+
+    TBigEndian c{head, got};
+    c.Skip(1);
+    const unsigned flags = unsigned(c.Read(1));
+    c.Skip(item->second == Tag("grid") ? 2 : 8);  // rows and columns, or the fill colour
+    const unsigned field = (flags & 1) ? 4 : 2;
+    const uint64_t width = c.Read(field), height = c.Read(field);
+    if (c.Ok && width > 0 && height > 0 && !CheckImageSize(int64_t(width), int64_t(height), error)) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool DecodeHeif(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage& out, QString& error)
@@ -92,6 +264,7 @@ bool DecodeHeif(const QByteArray& data, const TDecodeOptions& opt, TDecodedImage
     error = QStringLiteral("The HEIF file holds a kind of picture this reader lacks");
     return false;
   }
+  if (!DeclaredCanvasesFit(data, error)) return false;
   try {
     std::unique_ptr<heif_context, TContextDeleter> ctx(heif_context_alloc());
     if (!ctx) {

@@ -114,4 +114,9 @@ TEST(LibraryFormatReaders, DamagedFilesFailWithAMessage)
   QString error;
   EXPECT_FALSE(DecodeHeif(Fixture("heif/hostile_grid_beyond_picture.heic"), TDecodeOptions(), out, error));
   EXPECT_FALSE(error.isEmpty());
+  // A 3 KB file whose grid declares a canvas far beyond any picture behind a
+  // 65535 × 48 picture, the side libheif checks (found by fuzzing).
+  error.clear();
+  EXPECT_FALSE(DecodeHeif(Fixture("heif/hostile_grid_beyond_the_limit.heic"), TDecodeOptions(), out, error));
+  EXPECT_TRUE(error.contains("too large")) << error.toStdString();
 }
