@@ -91,30 +91,18 @@ constexpr uint32_t Tag(const char (&s)[5])
   return uint32_t(uint8_t(s[0])) << 24 | uint32_t(uint8_t(s[1])) << 16 | uint32_t(uint8_t(s[2])) << 8 | uint8_t(s[3]);
 }
 
-// Reads big-endian numbers from a range and never past its end; a read
-// beyond it sets Ok to false and gives 0.
-struct TBigEndian {
-  const uint8_t* P;
-  size_t Size;
-  size_t At = 0;
-  bool Ok = true;
-
-  uint64_t Read(unsigned bytes)
-  {
-    if (!Ok || bytes > 8 || Size - At < bytes) {
-      Ok = false;
-      return 0;
-    }
-    uint64_t v = 0;
-    for (unsigned i = 0; i < bytes; ++i) v = v << 8 | P[At++];
-    return v;
+// A big-endian number of `bytes` bytes (0 to 8, as the sizes in the item
+// location box go); more fails the reader.
+uint64_t ReadSized(TByteReader& r, unsigned bytes)
+{
+  if (bytes > 8) {
+    r.Skip(r.Remaining() + 1);
+    return 0;
   }
-  void Skip(size_t bytes)
-  {
-    if (!Ok || Size - At < bytes) Ok = false;
-    else At += bytes;
-  }
-};
+  uint64_t v = 0;
+  for (unsigned i = 0; i < bytes; ++i) v = v << 8 | r.U8();
+  return v;
+}
 
 struct TBox {
   uint32_t Type;
@@ -127,17 +115,17 @@ std::vector<TBox> Boxes(const uint8_t* p, size_t begin, size_t end)
 {
   std::vector<TBox> boxes;
   for (size_t at = begin; end - at >= 8 && boxes.size() < 4096;) {
-    TBigEndian r{p + at, end - at};
-    uint64_t size = r.Read(4);
-    const auto type = uint32_t(r.Read(4));
+    TByteReader r(p + at, end - at);
+    uint64_t size = r.U32BE();
+    const uint32_t type = r.U32BE();
     size_t header = 8;
     if (size == 1) {
-      size = r.Read(8);
+      size = ReadSized(r, 8);
       header = 16;
     } else if (size == 0) {
       size = end - at;
     }
-    if (!r.Ok || size < header || size > end - at) break;
+    if (r.Failed() || size < header || size > end - at) break;
     boxes.push_back({type, at + header, size_t(size) - header});
     at += size_t(size);
   }
@@ -166,55 +154,55 @@ bool DeclaredCanvasesFit(const QByteArray& data, QString& error)
   // The items that are grids or overlays: item number and kind.
   std::map<uint64_t, uint32_t> canvases;
   if (const TBox* iinf = FindBox(parts, Tag("iinf"))) {
-    TBigEndian r{p + iinf->Start, iinf->Size};
-    const unsigned version = unsigned(r.Read(1));
+    TByteReader r(p + iinf->Start, iinf->Size);
+    const unsigned version = r.U8();
     r.Skip(3);
-    r.Read(version == 0 ? 2 : 4);  // the count; the boxes that follow are what counts
-    if (!r.Ok) return true;
-    for (const TBox& infe : Boxes(p, iinf->Start + r.At, iinf->Start + iinf->Size)) {
+    r.Skip(version == 0 ? 2 : 4);  // the count; the boxes that follow are what counts
+    if (r.Failed()) return true;
+    for (const TBox& infe : Boxes(p, iinf->Start + r.Pos(), iinf->Start + iinf->Size)) {
       if (infe.Type != Tag("infe")) continue;
-      TBigEndian e{p + infe.Start, infe.Size};
-      const unsigned v = unsigned(e.Read(1));
+      TByteReader e(p + infe.Start, infe.Size);
+      const unsigned v = e.U8();
       if (v < 2) continue;  // entries before version 2 name no item type
       e.Skip(3);
-      const uint64_t id = e.Read(v == 2 ? 2 : 4);
+      const uint64_t id = v == 2 ? e.U16BE() : e.U32BE();
       e.Skip(2);
-      const auto type = uint32_t(e.Read(4));
-      if (e.Ok && (type == Tag("grid") || type == Tag("iovl"))) canvases.emplace(id, type);
+      const uint32_t type = e.U32BE();
+      if (!e.Failed() && (type == Tag("grid") || type == Tag("iovl"))) canvases.emplace(id, type);
     }
   }
   const TBox* iloc = FindBox(parts, Tag("iloc"));
   if (canvases.empty() || !iloc) return true;
   const TBox* idat = FindBox(parts, Tag("idat"));
 
-  TBigEndian r{p + iloc->Start, iloc->Size};
-  const unsigned version = unsigned(r.Read(1));
+  TByteReader r(p + iloc->Start, iloc->Size);
+  const unsigned version = r.U8();
   r.Skip(3);
-  if (!r.Ok || version > 2) return true;
-  unsigned b = unsigned(r.Read(1));
+  if (r.Failed() || version > 2) return true;
+  unsigned b = r.U8();
   const unsigned offsetSize = b >> 4, lengthSize = b & 15;
-  b = unsigned(r.Read(1));
+  b = r.U8();
   const unsigned baseSize = b >> 4, indexSize = version >= 1 ? b & 15 : 0;
-  const uint64_t count = r.Read(version < 2 ? 2 : 4);
-  for (uint64_t i = 0; i < count && r.Ok; ++i) {
-    const uint64_t id = r.Read(version < 2 ? 2 : 4);
-    const unsigned method = version >= 1 ? unsigned(r.Read(2) & 15) : 0;
+  const uint64_t count = version < 2 ? r.U16BE() : r.U32BE();
+  for (uint64_t i = 0; i < count && !r.Failed(); ++i) {
+    const uint64_t id = version < 2 ? r.U16BE() : r.U32BE();
+    const unsigned method = version >= 1 ? r.U16BE() & 15 : 0;
     r.Skip(2);  // data reference
-    const uint64_t base = r.Read(baseSize);
-    const uint64_t extents = r.Read(2);
+    const uint64_t base = ReadSized(r, baseSize);
+    const uint64_t extents = r.U16BE();
     // The first extents (a canvas is described in 12 bytes at most).
     struct TExtent {
       uint64_t Offset = 0, Length = 0;
     } first[4];
     // Entries of no bytes at all would let a few bytes ask for 65535 loops.
     if (indexSize + offsetSize + lengthSize > 0) {
-      for (uint64_t x = 0; x < extents && r.Ok; ++x) {
-        r.Read(indexSize);
-        const uint64_t o = r.Read(offsetSize), l = r.Read(lengthSize);
+      for (uint64_t x = 0; x < extents && !r.Failed(); ++x) {
+        ReadSized(r, indexSize);
+        const uint64_t o = ReadSized(r, offsetSize), l = ReadSized(r, lengthSize);
         if (x < std::size(first)) first[x] = {o, l};
       }
     }
-    if (!r.Ok || extents == 0) break;
+    if (r.Failed() || extents == 0) break;
     const auto item = canvases.find(id);
     if (item == canvases.end()) continue;
 
@@ -238,13 +226,13 @@ bool DeclaredCanvasesFit(const QByteArray& data, QString& error)
       got += take;
     }
 
-    TBigEndian c{head, got};
+    TByteReader c(head, got);
     c.Skip(1);
-    const unsigned flags = unsigned(c.Read(1));
+    const unsigned flags = c.U8();
     c.Skip(item->second == Tag("grid") ? 2 : 8);  // rows and columns, or the fill colour
-    const unsigned field = (flags & 1) ? 4 : 2;
-    const uint64_t width = c.Read(field), height = c.Read(field);
-    if (c.Ok && width > 0 && height > 0 && !CheckImageSize(int64_t(width), int64_t(height), error)) return false;
+    const uint64_t width = (flags & 1) ? c.U32BE() : c.U16BE();
+    const uint64_t height = (flags & 1) ? c.U32BE() : c.U16BE();
+    if (!c.Failed() && width > 0 && height > 0 && !CheckImageSize(int64_t(width), int64_t(height), error)) return false;
   }
   return true;
 }
